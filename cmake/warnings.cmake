@@ -1,0 +1,5 @@
+# Warnings every target of ours compiles with; third-party headers come in as SYSTEM.
+add_library(project_warnings INTERFACE)
+target_compile_options(project_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+  -Wunused -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)

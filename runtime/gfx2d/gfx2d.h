@@ -1,0 +1,2 @@
+// Every public header of this module, for runtime/runtime.h.
+#pragma once

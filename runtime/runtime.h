@@ -1,0 +1,9 @@
+// The one header an application includes: every runtime command.
+#pragma once
+
+#include "runtime/core/core.h"
+#include "runtime/files/files.h"
+#include "runtime/path/path.h"
+#include "runtime/screen/screen.h"
+#include "runtime/gfx2d/gfx2d.h"
+#include "runtime/input/input.h"
