@@ -1,0 +1,37 @@
+// What a map reader hands on: the entries of the outputs, one at a time, in output order.
+// Every entry is one line of the ".txt" output; an entry without "<" also gives one
+// 16-bit word of the ".pyxm" output (the low 16 bits of its integer value).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app {
+
+class EntrySink {
+public:
+    virtual ~EntrySink() = default;
+    // One entry, without its line end.
+    virtual void add(std::string_view entry) = 0;
+};
+
+// What a reader tells about the map it read, for the report and the command line.
+struct MapSummary {
+    std::string reader;           // "classic layout" or "read by element names"
+    int64_t width = 0, height = 0;
+    int64_t tile_width = 0, tile_height = 0;
+    int64_t layers = 0;           // tile layers counted
+    int64_t tiles = 0;            // tile entries written
+    std::vector<std::string> warnings;  // one line each, e.g. a layer whose tiles were not converted
+};
+
+// The outcome of reading one map: ok, or refused with a reason for "Cannot convert NAME: REASON".
+struct ReadOutcome {
+    bool ok = false;
+    std::string reason;
+    MapSummary summary;
+};
+
+}  // namespace app
