@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Set up, build and run every test: the normal build, then the sanitizer build.
+# Set up, build and run every test; then build the platform-free modules again with
+# AddressSanitizer and UndefinedBehaviorSanitizer and run their tests too.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
 "$root/tools/setup.sh"
+
+echo "== build (Release) =="
 BUILD_DIR="$root/build" "$root/tools/build.sh"
-ctest --test-dir "$root/build" -j"$(nproc)" --output-on-failure
+echo "== tests =="
+ctest --test-dir "$root/build" -j"$jobs" --output-on-failure
+
+echo "== sanitizer build and tests (core, files, path, app) =="
+BUILD_DIR="$root/build-sanitize" BUILD_TYPE=Debug "$root/tools/build.sh" \
+  -DRUNTIME_SANITIZE=ON -DRUNTIME_BUILD_BENCHMARKS=OFF "-DRUNTIME_TEST_MODULES=core;files;path;app"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-sanitize" -j"$jobs" --output-on-failure
