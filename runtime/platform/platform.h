@@ -1,0 +1,9 @@
+// The platform contract: everything the runtime asks of the operating system and the
+// window system. No SDL type crosses these headers.
+#pragma once
+
+#include "runtime/platform/clock.h"
+#include "runtime/platform/events.h"
+#include "runtime/platform/gl_extensions.h"
+#include "runtime/platform/keyboard.h"
+#include "runtime/platform/window.h"
