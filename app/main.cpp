@@ -1,2 +1,39 @@
-// Process entry of the converter: hands control to the runtime's entry.
-int main() { return 0; }
+// Process entry of the converter: file arguments run the command-line mode (no window);
+// without arguments the desktop flow runs through the runtime's entry.
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace {
+
+// A window can open: a display server is named, or SDL is told to draw off screen.
+bool display_available() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return true;
+    }
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        std::vector<std::string> arguments(argv + 1, argv + argc);
+        return app::run_command_line(arguments, std::cout, std::cerr);
+    }
+    if (!display_available()) {
+        std::cerr << app::CONVERTER_NAME << ": no display to open the window on.\n"
+                  << "Convert maps from the command line instead: " << app::CONVERTER_NAME
+                  << " [options] FILE.tmx...  (see " << app::CONVERTER_NAME << " --help)\n";
+        return 2;
+    }
+    std::cerr << app::CONVERTER_NAME << ": the desktop window is not available in this build.\n"
+              << "Convert maps from the command line: " << app::CONVERTER_NAME << " [options] FILE.tmx...\n";
+    return 2;
+}
