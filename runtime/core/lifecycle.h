@@ -33,6 +33,10 @@ struct ProcessState {
     double stop_line = 0;
     double current_line = 0;
     double current_context = 0;
+    // Set by error_stop: the end then exits with the stop code instead of 0.
+    bool stop_is_error = false;
+    // Set once an end has begun, so an end reached from a teardown step does not recurse.
+    bool ending = false;
 };
 ProcessState& process_state();
 
@@ -75,6 +79,9 @@ using Initialiser = void (*)(const char* command_text, int show_command, const c
 // The runtime's main routine: settings, initialisation, the application, the end.
 int runtime_main(const std::string& command_line_tail, int show_command,
                  Initialiser initialise, ApplicationMain application);
+// Start-up used until the full initialisation exists (and by tests and tools):
+// deletes the error log and seeds the random generator from the millisecond clock.
+void minimal_initialise(const char* command_text, int show_command, const char* title);
 // OS entry: builds the command line from argv, finds the tail, calls runtime_main.
 int program_entry(int argc, const char* const* argv, Initialiser initialise,
                   ApplicationMain application);
@@ -85,8 +92,11 @@ DynString get_command_line();
 [[noreturn]] void end_program_and_run(const DynString& command);
 double set_stop_code(double code);
 void mark_source_line(double context, double line);
-// The error stop: set_stop_code(code), then end_program().
+// The error stop: set_stop_code(code), then end_program(); the process exits with the
+// code (1 when outside 1..255) after writing "stopped: code N" to standard error.
 [[noreturn]] void error_stop(int code);
+// The exit status the end will use for the current stop record.
+int exit_status_for_stop();
 
 // Splits a command line into words like a shell-less command line: blanks separate,
 // double quotes group. Used by end_program_and_run and run_process.
