@@ -8,5 +8,8 @@ namespace runtime::platform {
 int set1_from_platform_scancode(int platform_scancode);
 // Window-system scan code of a set-1 scan code; 0 when there is none.
 int platform_scancode_from_set1(int set1);
+// The byte the current keyboard layout puts on a set-1 key without modifiers (keypad
+// digits and operators included); 0 when the key gives no one-byte character.
+int layout_char_from_set1(int set1);
 
 }  // namespace runtime::platform
