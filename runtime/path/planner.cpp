@@ -1,0 +1,363 @@
+// The grid planner: set-up of the normalised cost grid and the A* search loop, plus the
+// closed set and node pool it runs on.
+#include "runtime/path/planner.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace runtime {
+
+namespace {
+
+struct Step {
+    int32_t dx;
+    int32_t dy;
+    bool diagonal;
+};
+
+// Neighbour order of the expansion; it decides among equal scores, so it is fixed.
+constexpr Step NEIGHBOUR_STEPS[8] = {
+    {-1, -1, true}, {0, -1, false}, {1, -1, true}, {1, 0, false},
+    {-1, 0, false}, {-1, 1, true},  {0, 1, false}, {1, 1, true},
+};
+
+// A cost is passable when it is a positive, finite number; NaN and infinity would
+// poison the normalisation of every other cell.
+bool passable(double value) { return value > 0 && value <= std::numeric_limits<double>::max(); }
+
+}  // namespace
+
+// ---- NodeHashTable ----
+
+NodeHashTable::~NodeHashTable() { release(); }
+
+void NodeHashTable::release() {
+    delete[] heads;
+    heads = nullptr;
+    buckets = 0;
+    bits = 0;
+    grid_width = 0;
+    grid_height = 0;
+    node_count = 0;
+    found_link = nullptr;
+}
+
+bool NodeHashTable::init(int32_t hash_bits) {
+    release();
+    if (hash_bits < 0) hash_bits = 0;
+    if (hash_bits > MAX_HASH_BITS) hash_bits = MAX_HASH_BITS;
+    bits = hash_bits & ~1;
+    heads = new (std::nothrow) Node*[size_t{1} << bits]();
+    if (heads == nullptr) {
+        bits = 0;
+        return false;
+    }
+    buckets = int32_t{1} << bits;
+    return true;
+}
+
+bool NodeHashTable::init_cells(int32_t width, int32_t height) {
+    release();
+    if (width < 1 || height < 1) return false;
+    const int64_t cells = int64_t{width} * height;
+    if (cells > std::numeric_limits<int32_t>::max()) return false;
+    heads = new (std::nothrow) Node*[static_cast<size_t>(cells)]();
+    if (heads == nullptr) return false;
+    buckets = static_cast<int32_t>(cells);
+    grid_width = width;
+    grid_height = height;
+    return true;
+}
+
+int32_t NodeHashTable::bucket_of(int32_t x, int32_t y) const {
+    const int32_t half = bits / 2;
+    const uint32_t mask = (uint32_t{1} << half) - 1;
+    return static_cast<int32_t>((static_cast<uint32_t>(x) & mask) |
+                                ((static_cast<uint32_t>(y) & mask) << half));
+}
+
+Node* NodeHashTable::find(int32_t x, int32_t y) {
+    found_link = nullptr;
+    if (heads == nullptr) return nullptr;
+    if (grid_width > 0) {
+        if (x < 0 || y < 0 || x >= grid_width || y >= grid_height) return nullptr;
+        Node** slot = &heads[x + static_cast<int64_t>(grid_width) * y];
+        if (*slot == nullptr) return nullptr;
+        found_link = slot;
+        return *slot;
+    }
+    for (Node** link = &heads[bucket_of(x, y)]; *link != nullptr; link = &(*link)->bucket_next) {
+        if ((*link)->x == x && (*link)->y == y) {
+            found_link = link;
+            return *link;
+        }
+    }
+    return nullptr;
+}
+
+void NodeHashTable::remove_found() {
+    if (found_link == nullptr || *found_link == nullptr) return;
+    Node* node = *found_link;
+    *found_link = grid_width > 0 ? nullptr : node->bucket_next;
+    node->bucket_next = nullptr;
+    --node_count;
+    found_link = nullptr;
+}
+
+bool NodeHashTable::insert(Node* node) {
+    if (node == nullptr || heads == nullptr) return false;
+    found_link = nullptr;
+    if (grid_width > 0) {
+        if (node->x < 0 || node->y < 0 || node->x >= grid_width || node->y >= grid_height) {
+            return false;
+        }
+        Node*& slot = heads[node->x + static_cast<int64_t>(grid_width) * node->y];
+        if (slot != nullptr) return false;
+        slot = node;
+    } else {
+        Node*& head = heads[bucket_of(node->x, node->y)];
+        for (const Node* held = head; held != nullptr; held = held->bucket_next) {
+            if (held == node) return false;
+        }
+        node->bucket_next = head;
+        head = node;
+    }
+    ++node_count;
+    return true;
+}
+
+void NodeHashTable::clear() {
+    if (heads != nullptr && node_count > 0) {
+        std::memset(static_cast<void*>(heads), 0, sizeof(Node*) * static_cast<size_t>(buckets));
+    }
+    node_count = 0;
+    found_link = nullptr;
+}
+
+// ---- NodeFactory ----
+
+NodeFactory::~NodeFactory() { ::operator delete(nodes); }
+
+bool NodeFactory::init(int32_t node_count) {
+    ::operator delete(nodes);
+    nodes = nullptr;
+    pool_size = 0;
+    next_index = 0;
+    if (node_count < 1) return false;
+    // Raw storage: a node is constructed when handed out, so untouched nodes cost no time.
+    nodes = static_cast<Node*>(
+        ::operator new(sizeof(Node) * static_cast<size_t>(node_count), std::nothrow));
+    if (nodes == nullptr) return false;
+    pool_size = node_count;
+    return true;
+}
+
+Node* NodeFactory::take() {
+    if (next_index >= pool_size) return nullptr;
+    return new (&nodes[next_index++]) Node();
+}
+
+void NodeFactory::give_back(int32_t count) {
+    next_index = count >= next_index ? 0 : next_index - (count > 0 ? count : 0);
+}
+
+// ---- Planner ----
+
+Planner::~Planner() { release(); }
+
+void Planner::release() {
+    delete[] grid;
+    grid = nullptr;
+    delete[] open_cells;
+    open_cells = nullptr;
+}
+
+bool Planner::prepare(const PlannerParams& setup) {
+    release();
+    reset();
+    const int32_t width = setup.width;
+    const int32_t height = setup.height;
+    if (width < 1 || height < 1 || setup.costs == nullptr) return false;
+    const int64_t cells = int64_t{width} * height;
+    if (cells > std::numeric_limits<int32_t>::max()) return false;
+    const auto inside = [&](int32_t x, int32_t y) {
+        return x >= 0 && x < width && y >= 0 && y < height;
+    };
+    if (!inside(setup.start_x, setup.start_y) || !inside(setup.goal_x, setup.goal_y)) return false;
+    if (setup.start_x == setup.goal_x && setup.start_y == setup.goal_y) return false;
+
+    double maximum = -1;
+    for (int64_t i = 0; i < cells; ++i) {
+        if (passable(setup.costs[i]) && setup.costs[i] > maximum) maximum = setup.costs[i];
+    }
+    if (maximum <= 0) return false;
+
+    const auto count = static_cast<int32_t>(cells);
+    grid = new (std::nothrow) float[static_cast<size_t>(cells)];
+    open_cells = new (std::nothrow) Node*[static_cast<size_t>(cells)]();
+    const bool stored =
+        grid != nullptr && open_cells != nullptr &&
+        factory.init(setup.node_capacity > 0 ? setup.node_capacity : count) &&
+        open.init(setup.open_capacity > 0 ? setup.open_capacity : count) &&
+        closed.init_cells(width, height);
+    if (!stored) {
+        release();
+        return false;
+    }
+    // Unblocked costs land in (1, 2]: value / maximum + 1.
+    for (int64_t i = 0; i < cells; ++i) {
+        const double value = setup.costs[i];
+        grid[i] = passable(value) ? static_cast<float>(value / maximum + 1.0) : BLOCKED_CELL;
+    }
+
+    params = setup;
+    if (params.hash_bits < 0) params.hash_bits = 0;
+    if (params.hash_bits > MAX_HASH_BITS) params.hash_bits = MAX_HASH_BITS;
+    params.hash_bits &= ~1;
+    if (!(params.weight >= 0)) params.weight = 0;  // also NaN
+    if (params.weight > 1) params.weight = 1;
+    return true;
+}
+
+void Planner::reset() {
+    found = false;
+    search_count = 0;
+    path_head = nullptr;
+}
+
+void Planner::clear() {
+    const int32_t held = open.size() + closed.count();
+    if (open_cells != nullptr) {
+        for (int32_t i = 0, n = open.size(); i < n; ++i) {
+            const Node* node = open.at(i);
+            open_cells[cell_of(node->x, node->y)] = nullptr;
+        }
+    }
+    open.clear();
+    closed.clear();
+    factory.give_back(held);
+    path_head = nullptr;
+}
+
+bool Planner::open_insert(Node* node) {
+    const float score = node->score;
+    int32_t low = 0;
+    int32_t high = open.size();
+    while (low < high) {
+        const int32_t middle = low + (high - low) / 2;
+        if (open.at(middle)->score > score) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (!open.insert(low, node)) return false;
+    open_cells[cell_of(node->x, node->y)] = node;
+    return true;
+}
+
+int32_t Planner::open_position(const Node* node) const {
+    // The list is sorted by descending score: the node sits in the run of its score.
+    const float score = node->score;
+    const int32_t n = open.size();
+    int32_t low = 0;
+    int32_t high = n;
+    while (low < high) {
+        const int32_t middle = low + (high - low) / 2;
+        if (open.at(middle)->score > score) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    for (int32_t i = low; i < n && !(open.at(i)->score < score); ++i) {
+        if (open.at(i) == node) return i;
+    }
+    for (int32_t i = n - 1; i >= 0; --i) {
+        if (open.at(i) == node) return i;
+    }
+    return -1;
+}
+
+// ---- AStarPlanner ----
+
+void AStarPlanner::start() {
+    Planner::start();
+    if (open_cells == nullptr) return;
+    Node* node = factory.take();
+    if (node == nullptr) return;
+    node->x = params.start_x;
+    node->y = params.start_y;
+    if (open.push_back(node)) open_cells[cell_of(node->x, node->y)] = node;
+}
+
+bool AStarPlanner::search() {
+    ++search_count;
+    if (grid == nullptr) return true;
+    const int32_t width = params.width;
+    const int32_t height = params.height;
+    const int32_t goal_x = params.goal_x;
+    const int32_t goal_y = params.goal_y;
+    const float weight = params.weight;
+    const float diagonal_scale = params.scale_diagonal != 0 ? DIAGONAL_SCALE : 1.0f;
+
+    while (!open.empty) {
+        Node* current = open.back();
+        open.pop_back();
+        open_cells[cell_of(current->x, current->y)] = nullptr;
+        if (current->x == goal_x && current->y == goal_y) {
+            closed.insert(current);
+            found = true;
+            path_head = current;
+            return true;
+        }
+        for (const Step& step : NEIGHBOUR_STEPS) {
+            if (step.diagonal && params.allow_diagonal == 0) continue;
+            const int32_t nx = current->x + step.dx;
+            const int32_t ny = current->y + step.dy;
+            if (nx < 0 || ny < 0 || nx >= width || ny >= height) continue;
+            const int32_t cell = cell_of(nx, ny);
+            const float cell_cost = grid[cell];
+            if (cell_cost < 0) continue;
+            const float new_cost = step.diagonal ? current->cost + cell_cost * diagonal_scale
+                                                 : current->cost + cell_cost;
+            const int32_t estimate = std::abs(goal_x - nx) + std::abs(goal_y - ny);
+            const float score = new_cost + weight * (static_cast<float>(estimate) - new_cost);
+
+            if (Node* node = closed.find(nx, ny)) {
+                if (node->cost > new_cost) {
+                    closed.remove_found();
+                    node->parent = current;
+                    node->cost = new_cost;
+                    node->score = score;
+                    open_insert(node);
+                }
+                continue;
+            }
+            if (Node* node = open_cells[cell]) {
+                if (node->cost > new_cost) {
+                    open.erase(open_position(node));
+                    open_cells[cell] = nullptr;
+                    node->parent = current;
+                    node->cost = new_cost;
+                    node->score = score;
+                    open_insert(node);
+                }
+                continue;
+            }
+            Node* node = factory.take();
+            if (node == nullptr) continue;
+            node->x = nx;
+            node->y = ny;
+            node->parent = current;
+            node->cost = new_cost;
+            node->score = score;
+            open_insert(node);
+        }
+        closed.insert(current);
+    }
+    return true;
+}
+
+}  // namespace runtime
