@@ -11,6 +11,7 @@ namespace runtime::platform {
 struct SdlWindowState {
     bool video_tried = false;
     bool video_ok = false;
+    bool gl_library = false;
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     uint32_t window_id = 0;

@@ -9,6 +9,10 @@
 
 namespace runtime::platform {
 
+namespace {
+constexpr int MAX_DISPLAY_MODE_SIZE = 16384;
+}  // namespace
+
 SdlWindowState& sdl_window_state() {
     static SdlWindowState state;
     return state;
@@ -19,6 +23,9 @@ bool init_video() {
     if (!s.video_tried) {
         s.video_tried = true;
         s.video_ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        // Holding the GL library keeps it (and the context) alive between windows;
+        // SDL unloads it with the last OpenGL window otherwise.
+        s.gl_library = s.video_ok && SDL_GL_LoadLibrary(nullptr) == 0;
     }
     return s.video_ok;
 }
@@ -27,6 +34,7 @@ void quit_video() {
     SdlWindowState& s = sdl_window_state();
     if (s.context) delete_gl_context();
     if (s.window) destroy_window();
+    if (s.gl_library) SDL_GL_UnloadLibrary();
     if (s.video_ok) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     s = SdlWindowState{};
 }
@@ -200,6 +208,10 @@ void set_window_always_on_top(bool on_top) {
 bool enter_fullscreen_mode(int width, int height, int bits_per_pixel) {
     SdlWindowState& s = sdl_window_state();
     if (!s.window) return false;
+    // Drivers without a mode list (offscreen) accept any size; no screen shows these.
+    if (width <= 0 || height <= 0 || width > MAX_DISPLAY_MODE_SIZE ||
+        height > MAX_DISPLAY_MODE_SIZE)
+        return false;
     const int display = SDL_GetWindowDisplayIndex(s.window);
     SDL_DisplayMode wanted{};
     wanted.w = width;

@@ -1,0 +1,33 @@
+// The monotonic clock and sleep of the platform layer.
+#include <gtest/gtest.h>
+
+#include "runtime/platform/clock.h"
+
+namespace runtime::platform {
+namespace {
+
+TEST(PlatformClock, NeverGoesBackwards) {
+    double previous = now_ms();
+    for (int i = 0; i < 10000; ++i) {
+        const double t = now_ms();
+        ASSERT_GE(t, previous);
+        previous = t;
+    }
+}
+
+TEST(PlatformClock, SleepLastsAtLeastTheTimeAsked) {
+    const double start = now_ms();
+    sleep_for_ms(15.0);
+    EXPECT_GE(now_ms() - start, 15.0);
+}
+
+TEST(PlatformClock, SleepOfZeroOrLessReturnsAtOnce) {
+    const double start = now_ms();
+    sleep_for_ms(0.0);
+    sleep_for_ms(-50.0);
+    // Far below the 50 ms a negative sleep taken literally would cost.
+    EXPECT_LT(now_ms() - start, 40.0);
+}
+
+}  // namespace
+}  // namespace runtime::platform
