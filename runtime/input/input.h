@@ -1,2 +1,7 @@
 // Every public header of this module, for runtime/runtime.h.
 #pragma once
+
+#include "runtime/input/input_state.h"
+#include "runtime/input/joysticks.h"
+#include "runtime/input/keys.h"
+#include "runtime/input/mouse.h"

@@ -38,7 +38,8 @@ int layout_char_from_set1(int set1) {
     if (platform_code == 0) return 0;
     const SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(platform_code));
     // Character keys carry their Unicode code point; only one-byte characters count.
-    if (key > 0 && key < 256) return static_cast<int>(key);
+    // Delete has a code point (127) but types nothing.
+    if (key > 0 && key < 256 && key != SDLK_DELETE) return static_cast<int>(key);
     return keypad_char(key);
 }
 
