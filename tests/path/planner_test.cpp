@@ -324,8 +324,12 @@ TEST(AStarPlanner, TinyPoolOrOpenListEndsTheSearchCleanly) {
         EXPECT_TRUE(planner.search());
         EXPECT_LE(planner.open.size(), planner.open.capacity);
         EXPECT_LE(planner.open.size() + planner.closed.count(), planner.factory.next_free());
-        if (nodes == 3) EXPECT_FALSE(planner.found);  // the goal is 14 steps away
-        if (planner.found) EXPECT_EQ(planner.path_head->x, 7);
+        if (nodes == 3) {
+            EXPECT_FALSE(planner.found);  // the goal is 14 steps away
+        }
+        if (planner.found) {
+            EXPECT_EQ(planner.path_head->x, 7);
+        }
     }
 }
 
