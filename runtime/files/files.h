@@ -1,2 +1,8 @@
 // Every public header of this module, for runtime/runtime.h.
 #pragma once
+
+#include "runtime/files/directory.h"
+#include "runtime/files/file_channels.h"
+#include "runtime/files/ini_file.h"
+#include "runtime/files/line_store.h"
+#include "runtime/files/packed_archive.h"
