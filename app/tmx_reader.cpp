@@ -1,0 +1,455 @@
+// The reader by element names. Expat streams the file through a 1 MiB buffer, so memory
+// stays flat whatever the map's size (a tree parser would hold every <tile> element).
+// Two passes over the file: the first checks everything and counts the tile layers (the
+// count comes before the layer data in the output), the second hands on the entries.
+#include "app/tmx_reader.h"
+
+#include <expat.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/layer_decoder.h"
+
+namespace app {
+
+namespace {
+
+constexpr size_t READ_CHUNK = 1 << 20;
+constexpr size_t FIRST_LINE_LIMIT = 1024;        // the line reader's longest piece
+constexpr size_t TEXT_ENTRY_LIMIT = 255;         // version and first gid entries
+constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;     // layer and element names quoted in reasons
+constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // map and tile sizes must fit a 16-bit word
+
+enum class Pass { check, emit };
+
+// What an open element is to the reader; everything else is passed over with its children.
+enum class Kind { other, map, group, layer, data, tile };
+
+std::string quoted_for_message(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
+    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
+    return out + "\"";
+}
+
+const char* find_attribute(const XML_Char** attributes, const char* name) {
+    for (size_t i = 0; attributes[i] != nullptr; i += 2) {
+        if (std::strcmp(attributes[i], name) == 0) return attributes[i + 1];
+    }
+    return nullptr;
+}
+
+bool has_line_break(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool all_digits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A size written with digits only; false when it is larger than 65535.
+bool parse_size(std::string_view text, uint64_t& value) {
+    while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+    if (text.size() > 5) return false;
+    value = 0;
+    for (char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
+    return value <= LARGEST_WORD_VALUE;
+}
+
+class NumberText {
+public:
+    std::string_view of(uint64_t value) {
+        const auto result = std::to_chars(digits_, digits_ + sizeof digits_, value);
+        return std::string_view(digits_, static_cast<size_t>(result.ptr - digits_));
+    }
+
+private:
+    char digits_[24];
+};
+
+// Cells of the emitting pass go straight to the sink as decimal entries.
+class EntryCells : public CellReceiver {
+public:
+    explicit EntryCells(EntrySink* sink) : sink_(sink) {}
+    void cell(uint32_t gid) override {
+        if (sink_ != nullptr) sink_->add(number_.of(gid));
+    }
+
+private:
+    EntrySink* sink_;
+    NumberText number_;
+};
+
+// The header the check pass finds; the emit pass writes it before the first layer.
+struct MapHeader {
+    std::string version;
+    uint64_t width = 0, height = 0, tile_width = 0, tile_height = 0;
+    bool tileset_seen = false;
+    std::string first_gid = "0";
+    uint64_t layers = 0;
+    uint64_t tiles = 0;
+};
+
+class ElementReader {
+public:
+    ElementReader(Pass pass, MapHeader& header, EntrySink* sink)
+        : pass_(pass), header_(header), sink_(sink), cells_(pass == Pass::emit ? sink : nullptr) {}
+
+    bool refused() const { return !reason_.empty(); }
+    const std::string& reason() const { return reason_; }
+    void set_first_line(std::string line) { first_line_ = std::move(line); }
+    uint64_t layers_seen() const { return layer_index_; }
+    uint64_t tiles_seen() const { return tiles_; }
+
+    void attach(XML_Parser parser) {
+        parser_ = parser;
+        XML_SetUserData(parser, this);
+        XML_SetElementHandler(parser, &ElementReader::on_start, &ElementReader::on_end);
+        XML_SetCharacterDataHandler(parser, &ElementReader::on_text);
+    }
+
+private:
+    static void XMLCALL on_start(void* self, const XML_Char* name, const XML_Char** attributes) {
+        static_cast<ElementReader*>(self)->start(name, attributes);
+    }
+    static void XMLCALL on_end(void* self, const XML_Char* /*name*/) { static_cast<ElementReader*>(self)->end(); }
+    static void XMLCALL on_text(void* self, const XML_Char* text, int size) {
+        static_cast<ElementReader*>(self)->text(std::string_view(text, static_cast<size_t>(size)));
+    }
+
+    void refuse(std::string reason) {
+        if (reason_.empty()) reason_ = std::move(reason);
+        XML_StopParser(parser_, XML_FALSE);
+    }
+
+    std::string layer_label() const {
+        return "layer " + std::to_string(layer_index_) + " (" + quoted_for_message(layer_name_) + ")";
+    }
+
+    void emit(std::string_view entry) {
+        if (pass_ == Pass::emit) sink_->add(entry);
+    }
+
+    void start(std::string_view name, const XML_Char** attributes) {
+        if (refused()) return;
+        const Kind parent = stack_.empty() ? Kind::other : stack_.back();
+        Kind kind = Kind::other;
+        if (stack_.empty()) {
+            if (name != "map") return refuse("the file is not a map: its root element is " + quoted_for_message(name));
+            start_map(attributes);
+            kind = Kind::map;
+        } else if (parent == Kind::map || parent == Kind::group) {
+            if (name == "layer") {
+                start_layer(attributes);
+                kind = Kind::layer;
+            } else if (name == "group") {
+                kind = Kind::group;
+            } else if (name == "tileset" && parent == Kind::map && !header_.tileset_seen) {
+                start_first_tileset(attributes);
+            }
+        } else if (parent == Kind::layer) {
+            if (name == "data") {
+                start_data(attributes);
+                kind = Kind::data;
+            }
+        } else if (parent == Kind::data) {
+            if (name == "chunk") return refuse(std::string(INFINITE_MAP_REASON));
+            if (name != "tile" || encoding_ != LayerEncoding::xml) {
+                return refuse(layer_label() + " holds an unexpected " + quoted_for_message(name) +
+                              " element in its data");
+            }
+            add_tile(attributes);
+            kind = Kind::tile;
+        }
+        if (!refused()) stack_.push_back(kind);
+    }
+
+    void start_map(const XML_Char** attributes) {
+        const char* infinite = find_attribute(attributes, "infinite");
+        if (infinite != nullptr && std::string_view(infinite) != "0") return refuse(std::string(INFINITE_MAP_REASON));
+        const char* version = find_attribute(attributes, "version");
+        header_.version = version != nullptr ? version : "";
+        if (header_.version.size() > TEXT_ENTRY_LIMIT || has_line_break(header_.version)) {
+            return refuse("the map's version attribute is longer than 255 characters or holds a line break");
+        }
+        const char* width = find_attribute(attributes, "width");
+        const char* height = find_attribute(attributes, "height");
+        const char* tile_width = find_attribute(attributes, "tilewidth");
+        const char* tile_height = find_attribute(attributes, "tileheight");
+        if (width == nullptr || height == nullptr) return refuse("the map has no width and height");
+        if (tile_width == nullptr || tile_height == nullptr) return refuse("the map has no tile size");
+        struct Size {
+            const char* label;
+            const char* text;
+            uint64_t* value;
+        };
+        const Size sizes[] = {{"width", width, &header_.width},
+                              {"height", height, &header_.height},
+                              {"tile width", tile_width, &header_.tile_width},
+                              {"tile height", tile_height, &header_.tile_height}};
+        for (const Size& size : sizes) {
+            if (!all_digits(size.text)) {
+                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(size.text) +
+                              " is not a whole number");
+            }
+            if (!parse_size(size.text, *size.value)) {
+                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(size.text) +
+                              " is larger than 65535, the largest number the .pyxm file holds");
+            }
+        }
+        if (header_.tile_width == 0 || header_.tile_height == 0) return refuse("the map has no tile size");
+        cells_per_layer_ = header_.width * header_.height;
+        if (pass_ == Pass::emit) emit_header();
+    }
+
+    void start_first_tileset(const XML_Char** attributes) {
+        header_.tileset_seen = true;
+        const char* first_gid = find_attribute(attributes, "firstgid");
+        header_.first_gid = first_gid != nullptr ? first_gid : "0";
+        if (header_.first_gid.size() > TEXT_ENTRY_LIMIT || has_line_break(header_.first_gid)) {
+            refuse("the first tileset's firstgid is longer than 255 characters or holds a line break");
+        }
+    }
+
+    void start_layer(const XML_Char** attributes) {
+        ++layer_index_;
+        const char* name = find_attribute(attributes, "name");
+        layer_name_ = name != nullptr ? name : "";
+        layer_has_data_ = false;
+    }
+
+    void start_data(const XML_Char** attributes) {
+        if (layer_has_data_) return refuse(layer_label() + " has more than one data element");
+        layer_has_data_ = true;
+        const char* encoding = find_attribute(attributes, "encoding");
+        const char* compression = find_attribute(attributes, "compression");
+        LayerCompression compression_kind = LayerCompression::none;
+        if (!layer_format_from_attributes(encoding != nullptr ? encoding : "",
+                                          compression != nullptr ? compression : "", encoding_,
+                                          compression_kind)) {
+            return refuse(layer_label() + " uses the data encoding " +
+                          quoted_for_message(encoding != nullptr ? encoding : "xml") + " with compression " +
+                          quoted_for_message(compression != nullptr ? compression : "none") +
+                          ", which the converter does not read");
+        }
+        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_kind, cells_per_layer_, cells_);
+        emit("<data>");
+    }
+
+    void add_tile(const XML_Char** attributes) {
+        const char* gid_text = find_attribute(attributes, "gid");
+        uint32_t gid = 0;
+        bool out_of_range = false;
+        if (gid_text != nullptr && !parse_gid(gid_text, gid, out_of_range)) {
+            return refuse(layer_label() + " has the tile number " + quoted_for_message(gid_text) + ", " +
+                          (out_of_range ? "beyond 32 bits" : "not a whole number"));
+        }
+        check_decoded(decoder_->add_cell(gid));
+    }
+
+    void check_decoded(DecodeFailure failure) {
+        if (failure == DecodeFailure::none) return;
+        const uint64_t cells = decoder_->cells();
+        std::string reason = layer_label() + " has " + describe(failure);
+        if (failure == DecodeFailure::too_few_cells || failure == DecodeFailure::too_many_cells) {
+            reason += " (" + (failure == DecodeFailure::too_few_cells ? std::to_string(cells) : "more than " + std::to_string(cells)) +
+                      " tiles for " + std::to_string(header_.width) + " x " + std::to_string(header_.height) + " cells)";
+        }
+        refuse(reason);
+    }
+
+    void text(std::string_view piece) {
+        if (refused() || stack_.empty() || stack_.back() != Kind::data) return;
+        check_decoded(decoder_->feed(piece));
+    }
+
+    void end() {
+        if (refused() || stack_.empty()) return;
+        const Kind kind = stack_.back();
+        stack_.pop_back();
+        if (kind == Kind::data) {
+            check_decoded(decoder_->finish());
+            if (refused()) return;
+            tiles_ += decoder_->cells();
+            decoder_.reset();
+            emit("</data>");
+        } else if (kind == Kind::layer && !layer_has_data_) {
+            // An empty map's layers need no cells; any other layer must list them all.
+            if (cells_per_layer_ != 0) return refuse(layer_label() + " has no data element");
+            emit("<data>");
+            emit("</data>");
+        }
+    }
+
+    void emit_header() {
+        NumberText number;
+        sink_->add(first_line_);
+        sink_->add("<" + header_.version + ">");
+        sink_->add(number.of(header_.width));
+        sink_->add(number.of(header_.height));
+        sink_->add(number.of(header_.tile_width));
+        sink_->add(number.of(header_.tile_height));
+        sink_->add("<" + header_.first_gid + ">");
+        sink_->add(number.of(header_.layers));
+    }
+
+    Pass pass_;
+    MapHeader& header_;
+    EntrySink* sink_;
+    EntryCells cells_;
+    XML_Parser parser_ = nullptr;
+    std::string reason_;
+    std::vector<Kind> stack_;
+    std::string first_line_;
+    uint64_t cells_per_layer_ = 0;
+    uint64_t layer_index_ = 0;
+    std::string layer_name_;
+    bool layer_has_data_ = false;
+    LayerEncoding encoding_ = LayerEncoding::xml;
+    std::unique_ptr<LayerDecoder> decoder_;
+    uint64_t tiles_ = 0;
+};
+
+struct ParserDeleter {
+    void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
+};
+
+class InputFile {
+public:
+    ~InputFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool open(const std::string& path, std::string& reason) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            reason = std::string("the file cannot be opened (") + std::strerror(errno) + ")";
+            return false;
+        }
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+            reason = "it is not a regular file";
+            return false;
+        }
+        return true;
+    }
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// One pass of the parser over the whole file; false with a reason on refusal.
+bool run_pass(int fd, ElementReader& reader, std::string& reason) {
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
+        return false;
+    }
+    std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    if (parser == nullptr) {
+        reason = "not enough memory to read the map";
+        return false;
+    }
+    reader.attach(parser.get());
+    for (;;) {
+        void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(READ_CHUNK));
+        if (buffer == nullptr) {
+            reason = "not enough memory to read the map";
+            return false;
+        }
+        ssize_t got;
+        do {
+            got = ::read(fd, buffer, READ_CHUNK);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
+            return false;
+        }
+        const bool last = got == 0;
+        const XML_Status status = XML_ParseBuffer(parser.get(), static_cast<int>(got), last ? XML_TRUE : XML_FALSE);
+        if (reader.refused()) {
+            reason = reader.reason();
+            return false;
+        }
+        if (status != XML_STATUS_OK) {
+            reason = std::string("the file is not well-formed XML: ") + XML_ErrorString(XML_GetErrorCode(parser.get())) +
+                     " (line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
+                     std::to_string(XML_GetCurrentColumnNumber(parser.get())) + ")";
+            return false;
+        }
+        if (last) return true;
+    }
+}
+
+}  // namespace
+
+std::string first_line_as_read(std::string_view start) {
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+    std::string_view window = start.substr(0, FIRST_LINE_LIMIT);
+    const size_t feed = window.find('\n');
+    if (feed != std::string_view::npos) {
+        window = window.substr(0, feed);
+        if (!window.empty() && window.back() == '\r') window.remove_suffix(1);
+    }
+    const size_t zero = window.find('\0');
+    if (zero != std::string_view::npos) window = window.substr(0, zero);
+    return std::string(window);
+}
+
+ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
+    ReadOutcome outcome;
+    outcome.summary.reader = std::string(ELEMENT_NAMES_READER);
+    InputFile file;
+    if (!file.open(path, outcome.reason)) return outcome;
+
+    char start[FIRST_LINE_LIMIT + 4];
+    ssize_t got;
+    do {
+        got = ::pread(file.fd(), start, sizeof start, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        outcome.reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
+        return outcome;
+    }
+    const std::string_view start_bytes(start, static_cast<size_t>(got));
+    if (start_bytes.empty()) {
+        outcome.reason = "the file is empty";
+        return outcome;
+    }
+    if (start_bytes.substr(0, 2) == "\xFF\xFE" || start_bytes.substr(0, 2) == "\xFE\xFF") {
+        outcome.reason = "the file is UTF-16 text; save the map as UTF-8";
+        return outcome;
+    }
+
+    MapHeader header;
+    ElementReader check(Pass::check, header, nullptr);
+    if (!run_pass(file.fd(), check, outcome.reason)) return outcome;
+    header.layers = check.layers_seen();
+    header.tiles = check.tiles_seen();
+
+    ElementReader emit(Pass::emit, header, &sink);
+    emit.set_first_line(first_line_as_read(start_bytes));
+    const uint64_t layers = header.layers;
+    if (!run_pass(file.fd(), emit, outcome.reason)) return outcome;
+    if (emit.layers_seen() != layers || emit.tiles_seen() != header.tiles) {
+        outcome.reason = "the file changed while it was read";
+        return outcome;
+    }
+    sink.add("</map>");
+
+    MapSummary& summary = outcome.summary;
+    summary.width = static_cast<int64_t>(header.width);
+    summary.height = static_cast<int64_t>(header.height);
+    summary.tile_width = static_cast<int64_t>(header.tile_width);
+    summary.tile_height = static_cast<int64_t>(header.tile_height);
+    summary.layers = static_cast<int64_t>(header.layers);
+    summary.tiles = static_cast<int64_t>(header.tiles);
+    outcome.ok = true;
+    return outcome;
+}
+
+}  // namespace app
