@@ -114,7 +114,7 @@ bool is_whole_number(std::string_view text) {
     return true;
 }
 
-ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink) {
+ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, ClassicLayoutCheck* layout_check) {
     ReadOutcome outcome;
     outcome.summary.reader = "classic layout";
     LineReader reader;
@@ -129,11 +129,14 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink) {
         if (contains(line, "</data>")) ++first.data_end_lines;
         if (first.lines >= 3 && !first.map_end_found && contains(line, "</map>")) first.map_end_found = true;
         ++first.lines;
+        // A file that is not classic goes elsewhere: no need to read further.
+        if (layout_check != nullptr && !layout_check->add_line(line)) break;
     }
     if (reader.failed()) {
         outcome.reason = "the file cannot be read";
         return outcome;
     }
+    if (layout_check != nullptr && !layout_check->follows()) return outcome;
     if (first.lines < 3) {
         outcome.reason = "it has fewer than three lines";
         return outcome;

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/classic_layout.h"
 #include "app/map_entries.h"
 
 namespace app {
@@ -21,6 +22,8 @@ bool is_whole_number(std::string_view text);
 
 // Reads the map at path line by line and hands every entry to sink; a map the steps
 // cannot convert soundly is refused with its reason before any entry is handed on.
-ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink);
+// With a layout check, the first pass feeds it every line, and a file that turns out not
+// to follow the classic layout is left alone: no entry, not ok, an empty reason.
+ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, ClassicLayoutCheck* layout_check = nullptr);
 
 }  // namespace app

@@ -10,6 +10,7 @@
 
 #include "app/classic_reader.h"
 #include "app/output_writer.h"
+#include "app/tmx_reader.h"
 
 namespace app {
 
@@ -32,7 +33,14 @@ bool same_file(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-ReadOutcome read_map(const std::string& path, EntrySink& sink) { return read_classic_layout(path, sink); }
+// Classic-layout maps go through the original line steps; every other map is read by
+// element names. The layout is decided during the line reader's first pass.
+ReadOutcome read_map(const std::string& path, EntrySink& sink) {
+    ClassicLayoutCheck check;
+    ReadOutcome outcome = read_classic_layout(path, sink, &check);
+    if (outcome.ok || !outcome.reason.empty() || check.follows()) return outcome;
+    return read_by_element_names(path, sink);
+}
 
 }  // namespace
 
