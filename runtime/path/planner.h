@@ -2,9 +2,12 @@
 // open list kept sorted in a ring buffer, and the planner that find_path runs per query.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace runtime {
 
@@ -40,7 +43,8 @@ constexpr float BLOCKED_CELL = -1.0f;
 constexpr int32_t MAX_HASH_BITS = 24;
 
 // Ring buffer of fixed capacity. head = tail holds both when empty and when full, so
-// `empty` tells them apart. Inserting and erasing shift the shorter side in place.
+// `empty` tells them apart. Inserting and erasing shift the shorter side in place, in
+// contiguous runs.
 template <class T>
 class FixedDeque {
 public:
@@ -106,19 +110,9 @@ public:
         if (capacity < 1 || full() || i < 0 || i > n) return false;
         if (i < n - i) {
             head = step_back(head);
-            int32_t to = head;
-            for (int32_t k = 0; k < i; ++k) {
-                const int32_t from = step_on(to);
-                items[to] = items[from];
-                to = from;
-            }
+            shift_toward_head(1, i);
         } else {
-            int32_t to = tail;
-            for (int32_t k = n; k > i; --k) {
-                const int32_t from = step_back(to);
-                items[to] = items[from];
-                to = from;
-            }
+            shift_toward_tail(i, n - i);
             tail = step_on(tail);
         }
         items[wrap(head + i)] = value;
@@ -130,20 +124,10 @@ public:
         const int32_t n = size();
         if (i < 0 || i >= n) return false;
         if (i < n - 1 - i) {
-            int32_t to = wrap(head + i);
-            for (int32_t k = i; k > 0; --k) {
-                const int32_t from = step_back(to);
-                items[to] = items[from];
-                to = from;
-            }
+            shift_toward_tail(0, i);
             head = step_on(head);
         } else {
-            int32_t to = wrap(head + i);
-            for (int32_t k = i; k < n - 1; ++k) {
-                const int32_t from = step_on(to);
-                items[to] = items[from];
-                to = from;
-            }
+            shift_toward_head(i + 1, n - 1 - i);
             tail = step_back(tail);
         }
         empty = n == 1;
@@ -151,6 +135,37 @@ public:
     }
 
 private:
+    // Moves the elements first...first + count - 1 one place towards the tail, in runs that
+    // do not cross the end of the buffer.
+    void shift_toward_tail(int32_t first, int32_t count) {
+        while (count > 0) {
+            const int32_t from = wrap(head + first + count - 1);  // last element still to move
+            const int32_t to = step_on(from);
+            const int32_t run = std::min(count, std::min(from, to) + 1);
+            move_run(to - run + 1, from - run + 1, run);
+            count -= run;
+        }
+    }
+    // Moves the elements first...first + count - 1 one place towards the head.
+    void shift_toward_head(int32_t first, int32_t count) {
+        while (count > 0) {
+            const int32_t from = wrap(head + first);  // first element still to move
+            const int32_t to = step_back(from);
+            const int32_t run = std::min(count, capacity - std::max(from, to));
+            move_run(to, from, run);
+            first += run;
+            count -= run;
+        }
+    }
+    void move_run(int32_t to, int32_t from, int32_t run) {
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            std::memmove(static_cast<void*>(items + to), items + from, sizeof(T) * static_cast<size_t>(run));
+        } else if (to < from) {
+            std::move(items + from, items + from + run, items + to);
+        } else {
+            std::move_backward(items + from, items + from + run, items + to + run);
+        }
+    }
     int32_t wrap(int32_t index) const { return index >= capacity ? index - capacity : index; }
     int32_t step_on(int32_t index) const { return index + 1 == capacity ? 0 : index + 1; }
     int32_t step_back(int32_t index) const { return index == 0 ? capacity - 1 : index - 1; }
