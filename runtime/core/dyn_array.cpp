@@ -300,17 +300,13 @@ void redimension(DynArray<T>& a, double d0, double d1, double d2, double d3) {
     a = std::move(fresh);
 }
 
+// A pushed copy gets a buffer of its exact size, as the exact assignment makes, rather
+// than a 512-byte step: a million stored lines then take their own size, not 512 MB.
+// Appending to such an element later grows it in the normal steps.
 void push(DynArray<DynString>& a, const DynString& value) {
-    auto at = reinterpret_cast<uintptr_t>(&value);
-    auto start = reinterpret_cast<uintptr_t>(a.elements);
-    if (a.elements != nullptr && at >= start &&
-        at < start + static_cast<uintptr_t>(a.capacity) * sizeof(DynString)) {
-        // The value lives in the storage that may move: take a copy first.
-        DynString copy(value);
-        push_value(a, std::move(copy));
-        return;
-    }
-    push_value(a, value);
+    DynString copy;
+    copy.assign_exact(value);  // taken first: value may live in the storage that moves
+    push_value(a, std::move(copy));
 }
 
 void push(DynArray<DynString>& a, DynString&& value) {

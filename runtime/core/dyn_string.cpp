@@ -144,6 +144,21 @@ void DynString::assign_exact(const char* text) {
     length = static_cast<int32_t>(n);
 }
 
+void DynString::assign_exact(const DynString& other) {
+    if (&other == this) return;
+    char* fresh = nullptr;
+    auto n = static_cast<uint32_t>(other.length);
+    if (n != 0) {
+        fresh = new char[n + 1];
+        std::memcpy(fresh, other.buffer, n);
+        fresh[n] = 0;
+    }
+    if (owns_heap_buffer(*this)) delete[] buffer;
+    buffer = fresh != nullptr ? fresh : empty_buffer();
+    capacity = fresh != nullptr ? n + 1 : 0;
+    length = other.length;
+}
+
 DynString& DynString::operator=(DynString&& other) noexcept {
     if (&other == this) return *this;
     if (owns_heap_buffer(*this)) delete[] buffer;
@@ -264,11 +279,13 @@ int number_to_text_into(double x, char* out) {
     if (x < 0) *p++ = '-';
     double ax = std::fabs(x);
 
-    // The exponent of the leading digit before rounding: %.9e reports it after
-    // rounding, which differs only when the mantissa rounded up to 1.000000000.
+    // The exponent of the leading digit before rounding: the scientific text reports it
+    // after rounding, which differs only when the mantissa rounded up to 1.000000000.
     char sci[40];
-    std::snprintf(sci, sizeof sci, "%.9e", ax);
-    int exponent = std::atoi(sci + 12);
+    auto sci_end = std::to_chars(sci, sci + sizeof sci - 1, ax, std::chars_format::scientific, 9).ptr;
+    *sci_end = 0;
+    int rounded_exponent = std::atoi(sci + 12);  // sci is "d.ddddddddde+XX"
+    int exponent = rounded_exponent;
     if (std::strncmp(sci, "1.000000000", 11) == 0) {
         char power[16];
         std::snprintf(power, sizeof power, "1e%d", exponent);
@@ -276,12 +293,12 @@ int number_to_text_into(double x, char* out) {
     }
 
     if (exponent < -1 || exponent > 9) {
-        // sci is "d.ddddddddde+XX": mantissa digits trimmed, exponent in three digits.
+        // Mantissa digits with trailing zeros trimmed (the "." stays), exponent in three digits.
         int last = 10;
         while (last > 1 && sci[last] == '0') --last;
         std::memcpy(p, sci, static_cast<size_t>(last + 1));
         p += last + 1;
-        int e = std::atoi(sci + 12);
+        int e = rounded_exponent;
         *p++ = 'e';
         *p++ = e < 0 ? '-' : '+';
         if (e < 0) e = -e;
@@ -293,13 +310,12 @@ int number_to_text_into(double x, char* out) {
     }
 
     int decimals = 9 - exponent;
-    int n = std::snprintf(p, 32, "%.*f", decimals, ax);
-    char* end = p + n;
+    char* end = std::to_chars(p, p + 30, ax, std::chars_format::fixed, decimals).ptr;
     if (decimals > 0) {
         while (end[-1] == '0') --end;
         if (end[-1] == '.') --end;
-        *end = 0;
     }
+    *end = 0;
     if (std::strcmp(out, ".0") == 0) {
         out[0] = '0';
         out[1] = 0;

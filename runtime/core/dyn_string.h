@@ -36,6 +36,8 @@ public:
     DynString& assign(double value);
     // Frees the old buffer and allocates exactly length + 1 bytes.
     void assign_exact(const char* text);
+    // The same for the length bytes of another value (an empty value frees to EMPTY_TEXT).
+    void assign_exact(const DynString& other);
 
     DynString& operator=(const DynString& other) { return assign(other); }
     DynString& operator=(DynString&& other) noexcept;

@@ -288,3 +288,18 @@ TEST_F(DynArrayDeathTest, NoStorageStopsWithSeven) {
     DynArray<double> n;
     EXPECT_EXIT(runtime::dimension(n, 3e9), ::testing::ExitedWithCode(7), "stopped: code 7");
 }
+
+TEST(DynArray, PushedCopyHasExactBuffer) {
+    DynArray<DynString> a;
+    DynString line("<tile gid=\"3\"/>");
+    runtime::push(a, line);
+    runtime::push(a, DynString());
+    DynString& stored = runtime::element(a, 0);
+    EXPECT_EQ(stored.capacity, static_cast<uint32_t>(line.length) + 1);
+    EXPECT_NE(stored.buffer, line.buffer);
+    EXPECT_EQ(stored == line, 1.0);
+    stored += "!";  // grows in the normal steps
+    EXPECT_EQ(stored.capacity, 512u);
+    EXPECT_EQ(text(stored), "<tile gid=\"3\"/>!");
+    EXPECT_EQ(runtime::element(a, 1).length, 0);
+}
