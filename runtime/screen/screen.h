@@ -1,6 +1,7 @@
 // Every public header of this module, for runtime/runtime.h.
 #pragma once
 
+#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
