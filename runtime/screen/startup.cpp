@@ -1,5 +1,7 @@
 // The initialisation sequence. It sits above every module, so each module's object is
-// created here in its place of the order; modules that do not exist are left out.
+// created here in its place of the order. Sound, network and the 3D scene have no
+// module yet; their steps (the sound device and slots, the session state, the scene,
+// starting sound on the window) are left out of the order without moving the others.
 #include "runtime/screen/startup.h"
 
 #include <unistd.h>
@@ -9,24 +11,41 @@
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/core/string_functions.h"
+#include "runtime/files/packed_archive.h"
+#include "runtime/gfx2d/drawing_2d.h"
+#include "runtime/gfx2d/opengl_rainbows.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/mouse.h"
 #include "runtime/platform/window.h"
+#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
 
 namespace runtime {
 
+namespace {
+
+constexpr char LOADING_TEXT[] = "Loading...";
+constexpr double LOADING_TEXT_LENGTH = 10;
+
+}  // namespace
+
 std::string program_folder_of(const std::string& program_path) {
     const size_t cut = program_path.find_last_of("/\\");
     return cut == std::string::npos ? program_path : program_path.substr(0, cut);
 }
 
-bool make_program_folder_current() {
+std::string program_folder() {
     char path[PROGRAM_PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
     // A path that fills the buffer may have been cut: do not guess a folder from it.
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof path) return false;
-    const std::string folder = program_folder_of(std::string(path, static_cast<size_t>(n)));
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof path) return "";
+    return program_folder_of(std::string(path, static_cast<size_t>(n)));
+}
+
+bool make_program_folder_current() {
+    const std::string folder = program_folder();
     return !folder.empty() && chdir(folder.c_str()) == 0;
 }
 
@@ -35,6 +54,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     const ProcessState& settings = process_state();
     s.auto_pause = true;
 
+    create_engine_2d();
     if (!create_gl_window(settings.screen_width, settings.screen_height, 0, settings.frame_rate,
                           settings.multisample_samples))
         return;
@@ -44,6 +64,8 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
 
     delete_error_log();
 
+    InputState& input = create_input_state();
+
     seed_random(static_cast<uint32_t>(static_cast<long long>(now_ms())));
 
     if (settings.fullscreen != 0)
@@ -51,21 +73,36 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     else
         leave_fullscreen();
 
+    start_input(input, window_state().window, settings.capture_mouse != 0 ? 1 : 0);
+    font_state().current_font = 0;
+
+    // When it cannot be made current the folder stays as it was.
     make_program_folder_current();
+    const std::string folder = program_folder();
+    packed_archive_records() = PackedArchiveRecords{};
+    set_archive_paths(folder.c_str(), folder.c_str());
 
     clear_screen();
     reset_timer_bases();
     present_frame();
-    if (screen_hooks().reset_2d_state) screen_hooks().reset_2d_state(0, 0, 0, 0);
+    reset_2d_state(0, 0, 0, 0);
 
+    double screen_w = 0;
+    double screen_h = 0;
+    get_screen_size(screen_w, screen_h);
+    load_font(DynString(""), 0);
+    load_font(DynString(DEFAULT_FONT_FILE), 0);
+    double char_w = 0;
+    double char_h = 0;
+    get_font_size(char_w, char_h);
+    print_text(DynString(LOADING_TEXT), (screen_w - LOADING_TEXT_LENGTH * char_w) * 0.5,
+               (screen_h - char_h) * 0.5);
     show_screen();
 
     s.paused = false;
     reset_timer_bases();
-    if (show_command == 0) {
-        hide_gl_window();
-        platform::hide_window();
-    }
+    if (show_command == 0) hide_gl_window();
+    set_system_pointer(settings.capture_mouse == 0 ? 1 : 0);
 
     std::fputs("Init OK\n", stdout);
     std::fflush(stdout);
