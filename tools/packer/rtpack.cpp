@@ -147,21 +147,23 @@ bool unpack(FileSource& source, const runtime::ArchiveEntry& e, std::vector<uint
 
 int run_create(const std::vector<std::string>& args) {
     bool from_end = false;
-    std::vector<std::string> files;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--from-end")
+    std::vector<std::string> names;  // the archive, then the files
+    for (const std::string& a : args) {
+        if (a == "--from-end")
             from_end = true;
         else
-            files.push_back(args[i]);
+            names.push_back(a);
     }
-    if (args.empty() || args[0].empty()) return fail("create needs an archive name\n" + std::string(USAGE));
+    if (names.empty() || names[0].empty()) return fail("create needs an archive name\n" + std::string(USAGE));
+    std::string archive_name = names[0];
+    std::vector<std::string> files(names.begin() + 1, names.end());
     std::vector<packer::PackInput> inputs;
     std::string error;
     if (!gather_inputs(files, inputs, error)) return fail(error);
     std::vector<uint8_t> archive = packer::build_archive(inputs, from_end, 0, error);
     if (archive.empty()) return fail(error);
-    if (!write_replacing(args[0], archive)) return fail("cannot write \"" + args[0] + "\"");
-    std::printf("%s: %zu files, %zu bytes\n", args[0].c_str(), inputs.size(), archive.size());
+    if (!write_replacing(archive_name, archive)) return fail("cannot write \"" + archive_name + "\"");
+    std::printf("%s: %zu files, %zu bytes\n", archive_name.c_str(), inputs.size(), archive.size());
     return 0;
 }
 
