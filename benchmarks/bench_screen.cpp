@@ -1,0 +1,115 @@
+// Frame limiter figures, headless: 600 empty frames at 60 frames per second with the
+// sleeping limiter and, for comparison in the same run, with the pure busy wait.
+// Prints the mean frame period, the 50th and 99th percentile of the deviation from
+// 16.667 ms and the process's CPU time as a share of one core.
+//   bench_screen [--frames N] [--busy-wait | --sleeping]   (default: both)
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "runtime/platform/clock.h"
+#include "runtime/platform/window.h"
+#include "runtime/screen/frame.h"
+#include "runtime/screen/gl_window.h"
+#include "runtime/screen/screen_state.h"
+
+namespace {
+
+struct Figures {
+    double mean_period = 0;
+    double p50_deviation = 0;
+    double p99_deviation = 0;
+    double max_deviation = 0;
+    double cpu_share = 0;  // CPU time / wall time, 1.0 = one core
+};
+
+double cpu_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1.0e6;
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const size_t at = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
+    return values[std::min(at, values.size() - 1)];
+}
+
+Figures run(int frames, bool busy_wait) {
+    runtime::timing_seams().busy_wait = busy_wait;
+    runtime::set_frame_rate(60);
+    const double target = 1000.0 / 60.0;
+    // Settle on the grid first, so the first measured period is a whole frame.
+    for (int i = 0; i < 5; ++i) runtime::show_screen();
+    std::vector<double> periods;
+    periods.reserve(static_cast<size_t>(frames));
+    const double cpu0 = cpu_ms();
+    const double wall0 = runtime::platform::now_ms();
+    double last = wall0;
+    for (int i = 0; i < frames; ++i) {
+        runtime::show_screen();
+        const double t = runtime::platform::now_ms();
+        periods.push_back(t - last);
+        last = t;
+    }
+    Figures f;
+    const double wall = runtime::platform::now_ms() - wall0;
+    f.cpu_share = (cpu_ms() - cpu0) / wall;
+    f.mean_period = wall / frames;
+    std::vector<double> deviations;
+    for (double p : periods) deviations.push_back(std::fabs(p - target));
+    f.p50_deviation = percentile(deviations, 0.50);
+    f.p99_deviation = percentile(deviations, 0.99);
+    f.max_deviation = *std::max_element(deviations.begin(), deviations.end());
+    return f;
+}
+
+void print(const char* name, const Figures& f) {
+    std::printf("%-10s mean period %.4f ms (%+.3f %%)  deviation p50 %.3f ms  p99 %.3f ms  "
+                "max %.3f ms  CPU %.1f %% of one core\n",
+                name, f.mean_period, (f.mean_period / (1000.0 / 60.0) - 1.0) * 100.0,
+                f.p50_deviation, f.p99_deviation, f.max_deviation, f.cpu_share * 100.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int frames = 600;
+    bool sleeping = true;
+    bool busy = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
+            frames = std::max(10, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--busy-wait") == 0) {
+            sleeping = false;
+        } else if (std::strcmp(argv[i], "--sleeping") == 0) {
+            busy = false;
+        } else {
+            std::fprintf(stderr, "usage: bench_screen [--frames N] [--busy-wait | --sleeping]\n");
+            return 2;
+        }
+    }
+    // Headless unless the caller chose a driver.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (!runtime::create_gl_window(640, 480, 0, 60, 0)) {
+        std::fprintf(stderr, "no window: %s\n", runtime::platform::last_error().c_str());
+        return 1;
+    }
+    std::printf("%d empty frames at 60 fps on %s, target period %.4f ms\n", frames,
+                runtime::platform::video_driver().c_str(), 1000.0 / 60.0);
+    Figures limiter;
+    Figures spin;
+    if (sleeping) print("limiter", limiter = run(frames, false));
+    if (busy) print("busy-wait", spin = run(frames, true));
+    if (sleeping && busy && limiter.cpu_share > 0)
+        std::printf("busy-wait / limiter: CPU %.1fx, p99 deviation %.2fx\n",
+                    spin.cpu_share / limiter.cpu_share,
+                    limiter.p99_deviation > 0 ? spin.p99_deviation / limiter.p99_deviation : 0.0);
+    runtime::reset_screen();
+    return 0;
+}
