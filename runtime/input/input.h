@@ -4,4 +4,5 @@
 #include "runtime/input/input_state.h"
 #include "runtime/input/joysticks.h"
 #include "runtime/input/keys.h"
+#include "runtime/input/line_editor.h"
 #include "runtime/input/mouse.h"
