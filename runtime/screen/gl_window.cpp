@@ -81,6 +81,20 @@ bool is_software_renderer(const char* renderer) {
     return std::strcmp(renderer, "Mesa Windows GDI Driver") == 0;
 }
 
+int choose_multisample_format(int x, int y, int width, int height, int colour_bits,
+                              int samples) {
+    WindowState& w = window_state();
+    w.multisample_tries.clear();
+    platform::GlFormat format;
+    format.colour_bits = colour_bits;
+    for (int count : platform::multisample_tries(samples)) {
+        w.multisample_tries.push_back(count);
+        format.samples = count;
+        if (try_create(x, y, width, height, format)) return count;
+    }
+    return 0;
+}
+
 bool create_gl_window(int width, int height, int colour_depth, int frame_rate,
                       int multisample_samples) {
     WindowState& w = window_state();
@@ -98,23 +112,10 @@ bool create_gl_window(int width, int height, int colour_depth, int frame_rate,
     platform::GlFormat format;
     format.colour_bits = colour_depth != 0 ? colour_depth : desktop_bits;
 
-    bool created = false;
-    w.multisample_tries.clear();
-    for (int samples : platform::multisample_tries(multisample_samples)) {
-        w.multisample_tries.push_back(samples);
-        format.samples = samples;
-        if (try_create(x, y, width, height, format)) {
-            w.multisample_samples = samples;
-            created = true;
-            break;
-        }
-    }
-    if (!created) {
-        w.multisample_samples = 0;
-        format.samples = 0;
-        // Without a context nothing can be drawn: count it as a failed creation.
-        if (!try_create(x, y, width, height, format)) return false;
-    }
+    w.multisample_samples = choose_multisample_format(x, y, width, height, format.colour_bits,
+                                                      multisample_samples);
+    // Without a context nothing can be drawn: count it as a failed creation.
+    if (w.multisample_samples == 0 && !try_create(x, y, width, height, format)) return false;
 
     int client_w = 0;
     int client_h = 0;
@@ -199,7 +200,7 @@ bool leave_fullscreen() {
     return true;
 }
 
-bool hide_gl_window() {
+bool hide_window() {
     WindowState& w = window_state();
     if (w.is_fullscreen) platform::leave_fullscreen_mode();
     platform::hide_window();

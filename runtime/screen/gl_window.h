@@ -38,6 +38,10 @@ bool is_software_renderer(const char* renderer);
 extern const char SOFTWARE_GL_CAPTION[];
 extern const char SOFTWARE_GL_TEXT[];
 
+// Tries the multisample sample counts for a request (8: 8, 4, 2, 1), creating the window
+// and a context for each until one works; the count in use, 0 when none (no window then).
+int choose_multisample_format(int x, int y, int width, int height, int colour_bits,
+                              int samples);
 // Creates the window and makes the context current; false when the window system or the
 // window cannot be had (nothing else is done then).
 bool create_gl_window(int width, int height, int colour_depth, int frame_rate,
@@ -48,7 +52,9 @@ bool enter_fullscreen();
 // Windowed mode at the screen size, shown; always true.
 bool leave_fullscreen();
 // Leaves fullscreen and hides the window; true.
-bool hide_gl_window();
+bool hide_window();
+// The same under the name the file requester uses.
+inline bool hide_gl_window() { return hide_window(); }
 // Releases GL resources through the hook, leaves fullscreen, destroys the window (the
 // context is kept); true when there was a window.
 bool destroy_gl_window();

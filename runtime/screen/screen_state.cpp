@@ -60,7 +60,7 @@ void run_frame_hooks() {
     for (const auto& entry : snapshot) entry.second();
 }
 
-void handle_window_event(const platform::Event& event) {
+void window_procedure(const platform::Event& event) {
     ScreenState& s = screen_state();
     const bool pausing = process_state().debug_mode == 0 && s.auto_pause;
     switch (event.kind) {
@@ -94,7 +94,7 @@ void handle_window_event(const platform::Event& event) {
 void attach_window_events() {
     ScreenState& s = screen_state();
     if (s.event_listener != 0) return;
-    s.event_listener = platform::add_event_listener(handle_window_event);
+    s.event_listener = platform::add_event_listener(window_procedure);
     platform::disable_screen_saver();
 }
 

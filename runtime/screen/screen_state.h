@@ -59,7 +59,7 @@ void run_frame_hooks();
 // Starts taking window events (focus, close, keys) from the pump; idempotent.
 void attach_window_events();
 // The window procedure: what one window event does to the runtime state.
-void handle_window_event(const platform::Event& event);
+void window_procedure(const platform::Event& event);
 // Whether a key is down as the frame loop sees it (hook, else the event-fed table).
 bool frame_key_down(int scan_code);
 

@@ -101,7 +101,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
 
     s.paused = false;
     reset_timer_bases();
-    if (show_command == 0) hide_gl_window();
+    if (show_command == 0) hide_window();
     set_system_pointer(settings.capture_mouse == 0 ? 1 : 0);
 
     std::fputs("Init OK\n", stdout);

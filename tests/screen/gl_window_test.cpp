@@ -199,7 +199,7 @@ TEST_F(ScreenWindow, ScreenModeToFullscreenAndBack) {
 
 TEST_F(ScreenWindow, HideLeavesFullscreenAndHides) {
     ASSERT_TRUE(enter_fullscreen());
-    EXPECT_TRUE(hide_gl_window());
+    EXPECT_TRUE(hide_window());
     EXPECT_FALSE(platform::window_shown());
     EXPECT_FALSE(platform::in_fullscreen_mode());
     EXPECT_DOUBLE_EQ(is_fullscreen_mode(), 0.0);
