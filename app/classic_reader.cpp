@@ -65,7 +65,8 @@ int64_t whole_value(std::string_view digits) {
 
 // The value of name="..." in a line, for naming a layer in a warning.
 std::string attribute_value(std::string_view line, std::string_view name) {
-    std::string key = " " + std::string(name) + "=\"";
+    std::string key(" ");
+    key.append(name).append("=\"");
     size_t at = line.find(key);
     if (at == std::string_view::npos) return std::string();
     size_t start = at + key.size();

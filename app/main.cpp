@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/converter_main.h"
+#include "runtime/core/lifecycle.h"
+#include "runtime/screen/startup.h"
 
 namespace {
 
@@ -33,7 +36,5 @@ int main(int argc, char** argv) {
                   << " [options] FILE.tmx...  (see " << app::CONVERTER_NAME << " --help)\n";
         return 2;
     }
-    std::cerr << app::CONVERTER_NAME << ": the desktop window is not available in this build.\n"
-              << "Convert maps from the command line: " << app::CONVERTER_NAME << " [options] FILE.tmx...\n";
-    return 2;
+    return runtime::program_entry(argc, argv, runtime::initialise_runtime, app::converter_main);
 }

@@ -1,0 +1,88 @@
+// The desktop cycle on the runtime's commands: logo, open dialog, conversion, report
+// texts, show_screen, key_wait; Return gives the next file, another key the end.
+#include "app/converter_main.h"
+
+#include <filesystem>
+
+#include "runtime/runtime.h"
+#include "runtime/screen/os_file_requester.h"
+
+namespace app {
+
+namespace {
+
+constexpr size_t REPORT_COLUMNS = 76;  // characters of the default font across the screen
+constexpr int REPORT_X = 10;
+constexpr int REPORT_TOP = 190;
+constexpr int REPORT_LINE_STEP = 16;
+constexpr int REPORT_BOTTOM = 430;  // the contact line sits below
+
+std::string file_name_of(const std::string& path) {
+    std::string name = std::filesystem::path(path).filename().string();
+    return name.empty() ? path : name;
+}
+
+// Cuts text into lines of at most REPORT_COLUMNS characters, at blanks where possible.
+void wrap_into(const std::string& text, std::vector<std::string>& lines) {
+    std::string rest = text;
+    while (rest.size() > REPORT_COLUMNS) {
+        size_t cut = rest.rfind(' ', REPORT_COLUMNS);
+        if (cut == std::string::npos || cut < REPORT_COLUMNS / 2) cut = REPORT_COLUMNS;
+        lines.push_back(rest.substr(0, cut));
+        rest.erase(0, cut == REPORT_COLUMNS ? cut : cut + 1);
+        rest.insert(0, "  ");
+    }
+    lines.push_back(rest);
+}
+
+}  // namespace
+
+std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result) {
+    std::vector<std::string> lines;
+    std::string name = file_name_of(input_path);
+    if (!result.ok) {
+        wrap_into(refusal_text(name, result.reason), lines);
+    } else {
+        const MapSummary& s = result.summary;
+        wrap_into(name + " -> " + file_name_of(result.outputs.text_path) + ", " + file_name_of(result.outputs.binary_path), lines);
+        wrap_into(std::to_string(s.width) + " x " + std::to_string(s.height) + " map, " + std::to_string(s.tile_width) + " x " +
+                      std::to_string(s.tile_height) + " tiles, " + std::to_string(s.layers) +
+                      (s.layers == 1 ? " layer, " : " layers, ") + std::to_string(s.tiles) + (s.tiles == 1 ? " tile" : " tiles") +
+                      " (" + s.reader + ")",
+                  lines);
+    }
+    for (const std::string& warning : result.summary.warnings) wrap_into("Warning: " + warning, lines);
+    return lines;
+}
+
+void draw_report(const std::string& input_path, const ConversionResult& result) {
+    using runtime::print_text;
+    runtime::draw_sprite(0, 0, 0);
+    if (result.ok) print_text("Done....", 100, 100);
+    print_text("Press return for next file", 100, 130);
+    print_text("Press any key for end", 100, 150);
+    int y = REPORT_TOP;
+    for (const std::string& line : report_lines(input_path, result)) {
+        if (y > REPORT_BOTTOM) break;
+        print_text(line.c_str(), REPORT_X, y);
+        y += REPORT_LINE_STEP;
+    }
+    print_text(CONTACT_LINE, 10, 450);
+}
+
+void converter_main() {
+    for (;;) {
+        runtime::load_sprite(LOGO_FILE, 0);
+        runtime::DynString chosen = runtime::file_requester(MAP_FILTER, 1);
+        // A cancelled dialog ends the program, as it always did (now without an error stop).
+        if (chosen == "NO_FILE") return;
+        std::string input_path = chosen.text_of();
+        ConversionResult result = convert_map(input_path);
+        draw_report(input_path, result);
+        runtime::show_screen();
+        runtime::key_wait();
+        if (runtime::key_state(RETURN_KEY) == 0) return;
+    }
+}
+
+}  // namespace app

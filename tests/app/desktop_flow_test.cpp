@@ -1,0 +1,151 @@
+// The desktop flow headless: a scripted dialog program answers the open dialog, synthetic
+// key events answer the report, all inside a child process that runs the runtime's entry.
+#include "app/converter_main.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "converter_process.h"
+#include "runtime/platform/events.h"
+#include "runtime/runtime.h"
+#include "runtime/screen/startup.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int KEY_A = 30;
+
+fs::path golden(const std::string& name) { return fs::path(converter_test::test_data_folder()) / name; }
+
+// A dialog program in the zenity manner that hands out the lines of answers.txt one per
+// call and reports a cancel when they run out; every call is logged.
+std::string write_dialog_script(const test_support::TempDir& dir, const std::vector<std::string>& answers) {
+    std::string list;
+    for (const std::string& a : answers) list += a + "\n";
+    EXPECT_TRUE(test_support::write_file(dir.file("answers.txt"), list));
+    std::string script = dir.file("dialog.sh");
+    EXPECT_TRUE(test_support::write_file(script,
+        "#!/bin/sh\n"
+        "cd '" + dir.path().string() + "' || exit 2\n"
+        "echo call >> calls.log\n"
+        "n=$(wc -l < calls.log)\n"
+        "answer=$(sed -n \"${n}p\" answers.txt)\n"
+        "[ -n \"$answer\" ] || exit 1\n"
+        "echo \"$answer\"\n"));
+    fs::permissions(script, fs::perms::owner_all);
+    return script;
+}
+
+void push_key(int code, bool down) {
+    runtime::platform::Event e;
+    e.kind = down ? runtime::platform::EventKind::KEY_DOWN : runtime::platform::EventKind::KEY_UP;
+    e.scan_code = code;
+    runtime::platform::push_event(e);
+}
+
+bool wait_for(const std::string& path) {
+    for (int i = 0; i < 3000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(path);
+}
+
+// Runs the program's desktop entry with the keys a user would press once each report is up.
+[[noreturn]] void run_desktop(const std::string& dialog, std::vector<std::pair<std::string, std::vector<std::pair<int, bool>>>> steps) {
+    setenv("RUNTIME_FILE_DIALOG", dialog.c_str(), 1);
+    std::thread user([steps] {
+        for (const auto& [shown_when, keys] : steps) {
+            if (!wait_for(shown_when)) _exit(3);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            for (const auto& [code, down] : keys) push_key(code, down);
+        }
+    });
+    user.detach();
+    const char* argv[] = {"brisel42_x9", nullptr};
+    _exit(runtime::program_entry(1, argv, runtime::initialise_runtime, app::converter_main));
+}
+
+TEST(DesktopFlow, ReturnGivesTheNextFileAndAnotherKeyTheEnd) {
+    test_support::TempDir dir;
+    fs::copy_file(golden("two_layers") / "map.tmx", dir.file("first.tmx"));
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
+    std::string dialog = write_dialog_script(dir, {dir.file("first.tmx"), dir.file("second.tmx")});
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("first.pyxm"), {{app::RETURN_KEY, true}}},
+                                     {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}}),
+                ::testing::ExitedWithCode(0), "");
+    // Two dialogs, two conversions; the second has its own layer count.
+    EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
+    EXPECT_EQ(test_support::read_file(dir.file("first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("second.pyxm")), test_support::read_file((golden("one_layer") / "expected.pyxm").string()));
+}
+
+TEST(DesktopFlow, ACancelledDialogEndsTheProgram) {
+    test_support::TempDir dir;
+    std::string dialog = write_dialog_script(dir, {});
+    EXPECT_EXIT(run_desktop(dialog, {}), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
+}
+
+TEST(DesktopFlow, ARefusedMapIsReportedWithTheSameChoice) {
+    test_support::TempDir dir;
+    ASSERT_TRUE(test_support::write_file(dir.file("broken.tmx"), "<?xml version=\"1.0\"?>\n<map>\n"));
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("after.tmx"));
+    std::string dialog = write_dialog_script(dir, {dir.file("broken.tmx"), dir.file("after.tmx")});
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("calls.log"), {}},
+                                     {dir.file("broken.tmx"), {{app::RETURN_KEY, true}}},
+                                     {dir.file("after.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}}),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(dir.file("broken.txt")));
+    EXPECT_TRUE(fs::exists(dir.file("after.pyxm")));
+    EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
+}
+
+TEST(DesktopReport, RefusalsAndWarningsBecomeLinesThatFitTheScreen) {
+    app::ConversionResult refused;
+    refused.reason = std::string(200, 'x') + " and more words to wrap at a blank somewhere";
+    std::vector<std::string> lines = app::report_lines("/maps/broken.tmx", refused);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("Cannot convert broken.tmx: ", 0), 0u);
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 76u);
+
+    app::ConversionResult done;
+    done.ok = true;
+    done.outputs = app::derive_output_names("/maps/level.tmx");
+    done.summary.reader = "classic layout";
+    done.summary.width = 3;
+    done.summary.layers = 2;
+    done.summary.warnings.push_back("layer \"Ground\" is stored as csv; its tiles were not converted");
+    lines = app::report_lines("/maps/level.tmx", done);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "level.tmx -> level.txt, level.pyxm");
+    EXPECT_NE(lines[1].find("2 layers"), std::string::npos);
+    EXPECT_EQ(lines[2], "Warning: layer \"Ground\" is stored as csv; its tiles were not converted");
+}
+
+// The report screen drawn for a real conversion and read back: the logo and the texts
+// leave pixels in their places. CONVERTER_SCREENSHOT names a copy to keep (the docs).
+[[noreturn]] void draw_and_save_report(const std::string& map, const std::string& image) {
+    runtime::initialise_runtime("", 1, "brisel42_x9");
+    runtime::load_sprite(app::LOGO_FILE, 0);
+    app::ConversionResult result = app::convert_map(map);
+    app::draw_report(map, result);
+    bool saved = runtime::save_screen_image(image.c_str()) != 0;
+    if (const char* keep = std::getenv("CONVERTER_SCREENSHOT")) runtime::save_screen_image(keep);
+    _exit(saved && result.ok ? 0 : 1);
+}
+
+TEST(DesktopReport, TheReportScreenCanBeSaved) {
+    test_support::TempDir dir;
+    fs::copy_file(golden("two_layers") / "map.tmx", dir.file("village.tmx"));
+    EXPECT_EXIT(draw_and_save_report(dir.file("village.tmx"), dir.file("report.png")), ::testing::ExitedWithCode(0), "");
+    std::string png = test_support::read_file(dir.file("report.png"));
+    ASSERT_GT(png.size(), 1000u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+}
+
+}  // namespace
