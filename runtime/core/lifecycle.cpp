@@ -193,12 +193,11 @@ int exit_status_for_stop() {
 }
 
 void end_program() {
+    // A teardown step that itself ends the program finds its own slot already cleared,
+    // so the nested end runs only the steps after it.
     ProcessState& state = process_state();
-    if (!state.ending) {
-        state.ending = true;
-        shut_down_runtime();
-        if (state.debug_mode != 0) write_stop_record();
-    }
+    shut_down_runtime();
+    if (state.debug_mode != 0) write_stop_record();
     int status = exit_status_for_stop();
     // An error stop must not look like success to whoever started us.
     if (status != 0) std::fprintf(stderr, "stopped: code %d\n", truncate_to_int(state.stop_code));
@@ -212,8 +211,6 @@ void end_statement() {
 }
 
 void end_program_and_run(const DynString& command) {
-    ProcessState& state = process_state();
-    state.ending = true;
     shut_down_runtime();
     std::vector<std::string> words = split_command_line(command.text_of());
     if (!words.empty()) {

@@ -35,8 +35,6 @@ struct ProcessState {
     double current_context = 0;
     // Set by error_stop: the end then exits with the stop code instead of 0.
     bool stop_is_error = false;
-    // Set once an end has begun, so an end reached from a teardown step does not recurse.
-    bool ending = false;
 };
 ProcessState& process_state();
 
