@@ -81,7 +81,7 @@ bool in_fullscreen_mode();
 void swap_buffers();
 
 // A modal message box with an exclamation icon; shown only when a real display is
-// attached (never headless). False when it was not shown.
+// attached (never headless, in CI or under the tests). False when it was not shown.
 bool show_warning_box(const char* caption, const char* utf8_text);
 // An audible warning where there is a terminal to hear it.
 void beep();
