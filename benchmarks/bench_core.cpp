@@ -136,7 +136,8 @@ void BM_SnprintfTenDigits(benchmark::State& state) {
     std::vector<double> values = varied_doubles();
     char out[40];
     for (auto _ : state) {
-        for (double v : values) benchmark::DoNotOptimize(std::snprintf(out, sizeof out, "%.10g", v));
+        for (double v : values)
+            benchmark::DoNotOptimize(std::snprintf(out, sizeof out, "%.10g", v));
     }
     state.SetItemsProcessed(state.iterations() * COUNT);
 }
@@ -164,12 +165,14 @@ public:
     std::map<std::string, double> seconds;
 };
 
-void print_ratio(const RatioReporter& r, const char* name, const char* ours, const char* base, double target) {
+void print_ratio(const RatioReporter& r, const char* name, const char* ours, const char* base,
+                 double target) {
     auto a = r.seconds.find(ours);
     auto b = r.seconds.find(base);
     if (a == r.seconds.end() || b == r.seconds.end() || b->second <= 0) return;
     double ratio = a->second / b->second;
-    std::printf("%-34s ratio %.2f (target <= %.0f) %s\n", name, ratio, target, ratio <= target ? "ok" : "OVER");
+    std::printf("%-34s ratio %.2f (target <= %.0f) %s\n", name, ratio, target,
+                ratio <= target ? "ok" : "OVER");
 }
 
 void print_per_call(const RatioReporter& r, const char* name, const char* run) {
@@ -185,9 +188,12 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    print_ratio(reporter, "push copy vs vector push_back", "BM_DynArrayPushCopy", "BM_VectorPushBackCopy", 3);
-    print_ratio(reporter, "push move vs vector push_back move", "BM_DynArrayPushMove", "BM_VectorPushBackMove", 3);
-    print_ratio(reporter, "DynString += vs std::string +=", "BM_DynStringAppend", "BM_StdStringAppend", 2);
+    print_ratio(reporter, "push copy vs vector push_back", "BM_DynArrayPushCopy",
+                "BM_VectorPushBackCopy", 3);
+    print_ratio(reporter, "push move vs vector push_back move", "BM_DynArrayPushMove",
+                "BM_VectorPushBackMove", 3);
+    print_ratio(reporter, "DynString += vs std::string +=", "BM_DynStringAppend",
+                "BM_StdStringAppend", 2);
     print_per_call(reporter, "number_to_text (DynString)", "BM_NumberToText");
     print_per_call(reporter, "number_to_text_into (buffer)", "BM_NumberToTextInto");
     print_per_call(reporter, "snprintf %.10g (reference)", "BM_SnprintfTenDigits");

@@ -19,9 +19,12 @@ constexpr double MAX_ELEMENTS = 2147483647.0 - 4096.0;
 
 template <class T>
 constexpr int32_t step_of() {
-    if constexpr (std::is_same_v<T, DynString>) return STRING_ARRAY_STEP;
-    else if constexpr (std::is_same_v<T, double>) return NUMBER_ARRAY_STEP;
-    else return BYTE_ARRAY_STEP;
+    if constexpr (std::is_same_v<T, DynString>)
+        return STRING_ARRAY_STEP;
+    else if constexpr (std::is_same_v<T, double>)
+        return NUMBER_ARRAY_STEP;
+    else
+        return BYTE_ARRAY_STEP;
 }
 
 template <class T>

@@ -54,11 +54,14 @@ public:
 
 // Gives the array the sizes d0..d3 (a size below 1: no such dimension); every element
 // becomes empty or 0. No storage: error stop 7.
-template <class T> void dimension(DynArray<T>& a, double d0, double d1 = 0, double d2 = 0, double d3 = 0);
+template <class T>
+void dimension(DynArray<T>& a, double d0, double d1 = 0, double d2 = 0, double d3 = 0);
 // New sizes, keeping every element whose indices fit both shapes.
-template <class T> void redimension(DynArray<T>& a, double d0, double d1 = 0, double d2 = 0, double d3 = 0);
+template <class T>
+void redimension(DynArray<T>& a, double d0, double d1 = 0, double d2 = 0, double d3 = 0);
 // Checked access: a negative or too large index, or no storage, is error stop 9.
-template <class T> T& element(DynArray<T>& a, double i0, double i1 = 0, double i2 = 0, double i3 = 0);
+template <class T>
+T& element(DynArray<T>& a, double i0, double i1 = 0, double i2 = 0, double i3 = 0);
 // Appends one element to a one-dimensional string array (amortised constant time);
 // an array with a second dimension is error stop 8.
 void push(DynArray<DynString>& a, const DynString& value);

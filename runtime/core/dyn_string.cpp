@@ -16,6 +16,8 @@ const char EMPTY_TEXT[1] = {0};
 namespace {
 
 constexpr uint32_t NUMBER_RESERVE = 64;
+// length is a signed 32-bit count: no text may grow beyond this, as if the heap had no room.
+constexpr uint32_t MAX_TEXT = 0x7fffffffu - STRING_GROW_STEP;
 const char STATIC_EMPTY[1] = {0};
 
 char* empty_buffer() { return const_cast<char*>(EMPTY_TEXT); }
@@ -34,6 +36,7 @@ int int_to_text_into(int value, char* out) {
 uint32_t growth_request(const DynString& s, uint32_t needed) {
     uint32_t geometric = s.capacity + s.capacity / 2;
     if (geometric > 0) geometric -= 1;
+    if (geometric > MAX_TEXT) geometric = MAX_TEXT;
     return needed > geometric ? needed : geometric;
 }
 
@@ -78,6 +81,7 @@ DynString::~DynString() {
 
 void DynString::reserve(uint32_t n) {
     if (capacity > n) return;
+    if (n > MAX_TEXT) throw std::bad_alloc();
     uint32_t new_capacity = (n & ~(STRING_GROW_STEP - 1)) + STRING_GROW_STEP;
     char* fresh = new char[new_capacity];
     if (!owns_heap_buffer(*this)) {
@@ -178,6 +182,7 @@ DynString& DynString::append_bytes(const char* bytes, uint32_t n) {
         return *this;
     }
     auto old_length = static_cast<uint32_t>(length);
+    if (n > MAX_TEXT - old_length) throw std::bad_alloc();
     uint32_t new_length = old_length + n;
     if (new_length >= capacity) {
         // The source may lie inside our own buffer, which reserve is about to free.
@@ -282,7 +287,8 @@ int number_to_text_into(double x, char* out) {
     // The exponent of the leading digit before rounding: the scientific text reports it
     // after rounding, which differs only when the mantissa rounded up to 1.000000000.
     char sci[40];
-    auto sci_end = std::to_chars(sci, sci + sizeof sci - 1, ax, std::chars_format::scientific, 9).ptr;
+    auto sci_end =
+        std::to_chars(sci, sci + sizeof sci - 1, ax, std::chars_format::scientific, 9).ptr;
     *sci_end = 0;
     int rounded_exponent = std::atoi(sci + 12);  // sci is "d.ddddddddde+XX"
     int exponent = rounded_exponent;
@@ -445,7 +451,9 @@ DynString concat(double a, const char* b) {
 
 namespace {
 double truth(bool b) { return b ? 1.0 : 0.0; }
-int raw(const char* a, const char* b) { return std::strcmp(a ? a : STATIC_EMPTY, b ? b : STATIC_EMPTY); }
+int raw(const char* a, const char* b) {
+    return std::strcmp(a ? a : STATIC_EMPTY, b ? b : STATIC_EMPTY);
+}
 }  // namespace
 
 double operator==(const DynString& a, const DynString& b) {
@@ -453,10 +461,18 @@ double operator==(const DynString& a, const DynString& b) {
     return truth(raw(a.text_of(), b.text_of()) == 0);
 }
 double operator!=(const DynString& a, const DynString& b) { return truth((a == b) == 0.0); }
-double operator<(const DynString& a, const DynString& b) { return truth(raw(a.text_of(), b.text_of()) < 0); }
-double operator>(const DynString& a, const DynString& b) { return truth(raw(a.text_of(), b.text_of()) > 0); }
-double operator<=(const DynString& a, const DynString& b) { return truth(raw(a.text_of(), b.text_of()) <= 0); }
-double operator>=(const DynString& a, const DynString& b) { return truth(raw(a.text_of(), b.text_of()) >= 0); }
+double operator<(const DynString& a, const DynString& b) {
+    return truth(raw(a.text_of(), b.text_of()) < 0);
+}
+double operator>(const DynString& a, const DynString& b) {
+    return truth(raw(a.text_of(), b.text_of()) > 0);
+}
+double operator<=(const DynString& a, const DynString& b) {
+    return truth(raw(a.text_of(), b.text_of()) <= 0);
+}
+double operator>=(const DynString& a, const DynString& b) {
+    return truth(raw(a.text_of(), b.text_of()) >= 0);
+}
 double operator==(const DynString& a, const char* b) { return truth(raw(a.text_of(), b) == 0); }
 double operator!=(const DynString& a, const char* b) { return truth(raw(a.text_of(), b) != 0); }
 double operator<(const DynString& a, const char* b) { return truth(raw(a.text_of(), b) < 0); }

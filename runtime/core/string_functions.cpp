@@ -34,6 +34,7 @@ int find_from(const char* haystack, const char* needle) {
 // The published ISAAC initialisation mix of eight words.
 struct MixWords {
     uint32_t a, b, c, d, e, f, g, h;
+    // clang-format off
     void mix() {
         a ^= b << 11; d += a; b += c;
         b ^= c >> 2;  e += b; c += d;
@@ -52,6 +53,7 @@ struct MixWords {
         w[0] = a; w[1] = b; w[2] = c; w[3] = d;
         w[4] = e; w[5] = f; w[6] = g; w[7] = h;
     }
+    // clang-format on
 };
 
 }  // namespace
@@ -85,7 +87,8 @@ DynString mid_text(const DynString& s, double start, double count) {
 
 // Every match is found in the original text from just after the previous match, which
 // is the same as searching the working copy right after the inserted replacement.
-DynString replace_all(const DynString& text, const DynString& search, const DynString& replacement) {
+DynString replace_all(const DynString& text, const DynString& search,
+                      const DynString& replacement) {
     // An empty search text would match everywhere without progress: the text comes back unchanged.
     if (search.length == 0) return DynString(text);
     const char* source = text.text_of();
@@ -102,21 +105,24 @@ DynString replace_all(const DynString& text, const DynString& search, const DynS
         position = at + search_length;
         hit = std::strstr(source + position, search.text_of());
     }
-    result.append_bytes(source + position, static_cast<uint32_t>(static_cast<size_t>(text.length) - position));
+    result.append_bytes(source + position,
+                        static_cast<uint32_t>(static_cast<size_t>(text.length) - position));
     return result;
 }
 
 DynString to_upper_copy(const DynString& s) {
     DynString r(s);
     for (int32_t i = 0; i < r.length; ++i)
-        if (r.buffer[i] >= 'a' && r.buffer[i] <= 'z') r.buffer[i] = static_cast<char>(r.buffer[i] - 32);
+        if (r.buffer[i] >= 'a' && r.buffer[i] <= 'z')
+            r.buffer[i] = static_cast<char>(r.buffer[i] - 32);
     return r;
 }
 
 DynString to_lower_copy(const DynString& s) {
     DynString r(s);
     for (int32_t i = 0; i < r.length; ++i)
-        if (r.buffer[i] >= 'A' && r.buffer[i] <= 'Z') r.buffer[i] = static_cast<char>(r.buffer[i] + 32);
+        if (r.buffer[i] >= 'A' && r.buffer[i] <= 'Z')
+            r.buffer[i] = static_cast<char>(r.buffer[i] + 32);
     return r;
 }
 
@@ -248,10 +254,18 @@ uint32_t random_next() {
     for (int i = 0; i < 256; ++i) {
         uint32_t x = m[i];
         switch (i & 3) {
-            case 0: a ^= a << 13; break;
-            case 1: a ^= a >> 6; break;
-            case 2: a ^= a << 2; break;
-            default: a ^= a >> 16; break;
+            case 0:
+                a ^= a << 13;
+                break;
+            case 1:
+                a ^= a >> 6;
+                break;
+            case 2:
+                a ^= a << 2;
+                break;
+            default:
+                a ^= a >> 16;
+                break;
         }
         a = m[(i + 128) & 255] + a;
         uint32_t y = m[(x >> 2) & 255] + a + b;
@@ -301,8 +315,8 @@ void seed_random(uint32_t seed) {
     random_next();
 }
 
-double boxes_overlap(double x1, double y1, double w1, double h1,
-                     double x2, double y2, double w2, double h2) {
+double boxes_overlap(double x1, double y1, double w1, double h1, double x2, double y2, double w2,
+                     double h2) {
     double ax0 = std::fmin(x1, x1 + w1), ax1 = std::fmax(x1, x1 + w1);
     double ay0 = std::fmin(y1, y1 + h1), ay1 = std::fmax(y1, y1 + h1);
     double bx0 = std::fmin(x2, x2 + w2), bx1 = std::fmax(x2, x2 + w2);

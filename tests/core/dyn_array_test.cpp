@@ -14,7 +14,9 @@ using runtime::DynString;
 
 namespace {
 
-std::string text(const DynString& s) { return std::string(s.text_of(), static_cast<size_t>(s.length)); }
+std::string text(const DynString& s) {
+    return std::string(s.text_of(), static_cast<size_t>(s.length));
+}
 
 class DynArrayDeathTest : public ::testing::Test {
 protected:
@@ -48,8 +50,9 @@ TEST(DynArray, CapacitySteps) {
         int32_t strings, numbers, bytes;
     };
     const Case cases[] = {
-        {0, 64, 8, 64}, {1, 64, 8, 64}, {7, 64, 8, 64}, {8, 64, 16, 64}, {15, 64, 16, 64},
-        {16, 64, 24, 64}, {63, 64, 64, 64}, {64, 128, 72, 128}, {100.9, 128, 104, 128},
+        {0, 64, 8, 64},   {1, 64, 8, 64},     {7, 64, 8, 64},
+        {8, 64, 16, 64},  {15, 64, 16, 64},   {16, 64, 24, 64},
+        {63, 64, 64, 64}, {64, 128, 72, 128}, {100.9, 128, 104, 128},
     };
     for (const Case& c : cases) {
         DynArray<DynString> s;
@@ -70,7 +73,7 @@ TEST(DynArray, ShapeFields) {
         int32_t count, stride1, stride2, stride3;
     };
     const Case cases[] = {
-        {0, 0, 0, 0, 0, 0, 0, 0},  {5, 0, 0, 0, 1, 5, 0, 0},   {3, 2, 0, 0, 2, 3, 6, 0},
+        {0, 0, 0, 0, 0, 0, 0, 0},  {5, 0, 0, 0, 1, 5, 0, 0},  {3, 2, 0, 0, 2, 3, 6, 0},
         {3, 2, 4, 0, 3, 3, 6, 24}, {2, 3, 4, 5, 4, 2, 6, 24}, {2.9, 0.5, -1, 0, 1, 2, 0, 0},
     };
     for (const Case& c : cases) {
@@ -156,7 +159,8 @@ TEST(DynArray, RedimensionKeepsOverlap) {
     EXPECT_EQ(a.size1, 8);
     for (int i1 = 0; i1 < 8; ++i1)
         for (int i0 = 0; i0 < 2; ++i0)
-            EXPECT_EQ(runtime::element(a, i0, i1), i1 < 4 ? 10 * i0 + i1 + 1 : 0) << i0 << "," << i1;
+            EXPECT_EQ(runtime::element(a, i0, i1), i1 < 4 ? 10 * i0 + i1 + 1 : 0)
+                << i0 << "," << i1;
 }
 
 TEST(DynArray, RedimensionStringsAndDroppedDimension) {
@@ -215,7 +219,8 @@ TEST(DynArray, ManyPushesKeepEveryValue) {
     ASSERT_EQ(a.size0, 100000);
     EXPECT_GE(a.capacity, a.size0);
     EXPECT_EQ(a.capacity % 64, 0);
-    for (int i = 0; i < 100000; i += 997) EXPECT_EQ(text(runtime::element(a, i)), std::to_string(i));
+    for (int i = 0; i < 100000; i += 997)
+        EXPECT_EQ(text(runtime::element(a, i)), std::to_string(i));
 }
 
 TEST(DynArray, PushOwnElement) {
@@ -240,7 +245,8 @@ TEST(DynArray, CopyArray) {
     EXPECT_EQ(target.size1, 5);
     EXPECT_EQ(target.dimension_count, 2);
     for (int i1 = 0; i1 < 5; ++i1)
-        for (int i0 = 0; i0 < 3; ++i0) EXPECT_EQ(runtime::element(target, i0, i1), runtime::element(source, i0, i1));
+        for (int i0 = 0; i0 < 3; ++i0)
+            EXPECT_EQ(runtime::element(target, i0, i1), runtime::element(source, i0, i1));
     runtime::copy_array(target, target);
     EXPECT_EQ(runtime::element(target, 2, 4), 14 * 1.5);
     DynArray<double> empty;
@@ -272,8 +278,10 @@ TEST_F(DynArrayDeathTest, SecondIndexChecked) {
     EXPECT_EXIT(runtime::element(a, 3, 0), ::testing::ExitedWithCode(9), "stopped: code 9");
     // A dimension the array does not have takes index 0 only.
     EXPECT_EXIT(runtime::element(a, 0, 1, 1), ::testing::ExitedWithCode(9), "stopped: code 9");
-    EXPECT_EXIT(runtime::element(a, 0, 0, 0, 1e30), ::testing::ExitedWithCode(9), "stopped: code 9");
-    EXPECT_EXIT(runtime::element(a, std::nan(""), 0), ::testing::ExitedWithCode(9), "stopped: code 9");
+    EXPECT_EXIT(runtime::element(a, 0, 0, 0, 1e30), ::testing::ExitedWithCode(9),
+                "stopped: code 9");
+    EXPECT_EXIT(runtime::element(a, std::nan(""), 0), ::testing::ExitedWithCode(9),
+                "stopped: code 9");
 }
 
 TEST_F(DynArrayDeathTest, PushOntoTwoDimensionsStopsWithEight) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 
 using runtime::DynString;
@@ -14,7 +15,9 @@ using runtime::EMPTY_TEXT;
 
 namespace {
 
-std::string text(const DynString& s) { return std::string(s.text_of(), static_cast<size_t>(s.length)); }
+std::string text(const DynString& s) {
+    return std::string(s.text_of(), static_cast<size_t>(s.length));
+}
 
 }  // namespace
 
@@ -184,7 +187,8 @@ TEST(DynString, IntegersInPlainDecimal) {
         int value;
         const char* text;
     };
-    const Case cases[] = {{0, "0"}, {-5, "-5"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
+    const Case cases[] = {
+        {0, "0"}, {-5, "-5"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
     for (const Case& c : cases) {
         DynString s(c.value);
         EXPECT_EQ(text(s), c.text);
@@ -324,8 +328,8 @@ TEST(DynString, TrimTrailingControls) {
         const char* after;
     };
     const Case cases[] = {
-        {"line\r\n", "line"}, {"word \t", "word "}, {"caf\xE9", "caf"}, {"\r\n", ""}, {"keep", "keep"},
-        {"a\x01\xFF\x1F", "a"},
+        {"line\r\n", "line"}, {"word \t", "word "}, {"caf\xE9", "caf"},
+        {"\r\n", ""},         {"keep", "keep"},     {"a\x01\xFF\x1F", "a"},
     };
     for (const Case& c : cases) {
         DynString s(c.before);
@@ -341,8 +345,9 @@ TEST(TextToNumber, ReadsLeadingNumber) {
         double value;
     };
     const Case cases[] = {
-        {"12abc", 12}, {"abc", 0}, {"  -3.5e2", -350}, {"", 0}, {"+7", 7}, {".5x", 0.5},
-        {"1e", 1}, {"0x1A", 0}, {"\t42\n", 42}, {"-", 0}, {"1.2.3", 1.2}, {"nan", 0}, {"1e999", HUGE_VAL},
+        {"12abc", 12},  {"abc", 0}, {"  -3.5e2", -350},  {"", 0},        {"+7", 7},
+        {".5x", 0.5},   {"1e", 1},  {"0x1A", 0},         {"\t42\n", 42}, {"-", 0},
+        {"1.2.3", 1.2}, {"nan", 0}, {"1e999", HUGE_VAL},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(runtime::text_to_number(c.text), c.value) << c.text;
@@ -401,4 +406,12 @@ TEST(CompareStringNumber, NaNIsUnordered) {
     EXPECT_EQ(one <= nan, 0.0);
     EXPECT_EQ(nan >= one, 0.0);
     EXPECT_EQ(runtime::compare_three_way(one, nan), 0);
+}
+
+TEST(DynString, ImpossibleSizesFailLikeAnEmptyHeap) {
+    DynString s("keep");
+    EXPECT_THROW(s.reserve(0xffffffffu), std::bad_alloc);
+    EXPECT_EQ(text(s), "keep");
+    EXPECT_THROW(s.writable_buffer(0x80000000u), std::bad_alloc);
+    EXPECT_EQ(s.capacity, 512u);
 }

@@ -2,17 +2,16 @@
 // retries while another holder keeps the file locked.
 #include "runtime/core/error_log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include "support/temp_dir.h"
 
@@ -27,8 +26,10 @@ protected:
         setenv("TMPDIR", dir_.path().c_str(), 1);
     }
     void TearDown() override {
-        if (had_tmpdir_) setenv("TMPDIR", old_tmpdir_.c_str(), 1);
-        else unsetenv("TMPDIR");
+        if (had_tmpdir_)
+            setenv("TMPDIR", old_tmpdir_.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
     }
     std::string log_text() const { return test_support::read_file(runtime::error_log_path()); }
 

@@ -13,7 +13,9 @@ using runtime::DynString;
 
 namespace {
 
-std::string text(const DynString& s) { return std::string(s.text_of(), static_cast<size_t>(s.length)); }
+std::string text(const DynString& s) {
+    return std::string(s.text_of(), static_cast<size_t>(s.length));
+}
 
 }  // namespace
 
@@ -24,8 +26,14 @@ TEST(FindText, Cases) {
         double index;
     };
     const Case cases[] = {
-        {"hello world", "world", 6}, {"01234needle", "needle", 5}, {"abc", "x", -1}, {"abc", "", 0},
-        {"a", "A", -1}, {"", "", 0}, {"", "a", -1}, {"aaab", "aab", 1},
+        {"hello world", "world", 6},
+        {"01234needle", "needle", 5},
+        {"abc", "x", -1},
+        {"abc", "", 0},
+        {"a", "A", -1},
+        {"", "", 0},
+        {"", "a", -1},
+        {"aaab", "aab", 1},
     };
     for (const Case& c : cases) {
         DynString h(c.haystack), n(c.needle);
@@ -42,9 +50,10 @@ TEST(MidText, Cases) {
         const char* result;
     };
     const Case cases[] = {
-        {0, 5, "abcde"}, {1, 3, "bcd"}, {3, 10, "de"}, {5, 1, ""}, {-1, 2, ""}, {2, 0, ""}, {2, -5, ""},
-        {6, 1, ""}, {1.9, 2, "bc"}, {1, 2.7, "bc"}, {1.5, 10, "bcd"}, {0, 1e300, "abcde"}, {std::nan(""), 1, ""},
-        {1e300, 1, ""}, {-1e300, 1e300, ""},
+        {0, 5, "abcde"},       {1, 3, "bcd"},  {3, 10, "de"},       {5, 1, ""},
+        {-1, 2, ""},           {2, 0, ""},     {2, -5, ""},         {6, 1, ""},
+        {1.9, 2, "bc"},        {1, 2.7, "bc"}, {1.5, 10, "bcd"},    {0, 1e300, "abcde"},
+        {std::nan(""), 1, ""}, {1e300, 1, ""}, {-1e300, 1e300, ""},
     };
     DynString s("abcde");
     for (const Case& c : cases) {
@@ -116,8 +125,9 @@ TEST(CharText, Cases) {
         const char* result;
     };
     const Case cases[] = {
-        {34, "\""}, {0, ""}, {65.9, "A"}, {255, "\xFF"}, {0x4241, "AB"}, {256, ""}, {32767, "\xFF\x7F"},
-        {32768, ""}, {-32769, ""}, {-1, "\xFF\xFF"}, {-32768, ""}, {std::nan(""), ""},
+        {34, "\""},     {0, ""},          {65.9, "A"},         {255, "\xFF"},
+        {0x4241, "AB"}, {256, ""},        {32767, "\xFF\x7F"}, {32768, ""},
+        {-32769, ""},   {-1, "\xFF\xFF"}, {-32768, ""},        {std::nan(""), ""},
     };
     for (const Case& c : cases) EXPECT_EQ(text(runtime::char_text(c.code)), c.result) << c.code;
 }
@@ -145,8 +155,8 @@ TEST(FormatNumber, OversizedRequestsAreClamped) {
         double width, decimals, value;
     };
     const Case cases[] = {
-        {100000, 2, 1}, {2, 100000, 1}, {600, 600, 1.5}, {-100000, 2, 1}, {0, 400, 1e308},
-        {0, 2, -1.7e308}, {1e300, 1e300, 3}, {0, -5, 2.5}, {511, 0, 1},
+        {100000, 2, 1},   {2, 100000, 1},    {600, 600, 1.5}, {-100000, 2, 1}, {0, 400, 1e308},
+        {0, 2, -1.7e308}, {1e300, 1e300, 3}, {0, -5, 2.5},    {511, 0, 1},
     };
     for (const Case& c : cases) {
         DynString r = runtime::format_number(c.width, c.decimals, c.value);
@@ -204,11 +214,21 @@ TEST(IntMod, Cases) {
         double a, b, result;
     };
     const Case cases[] = {
-        {7.9, 3.2, 1}, {-7, 3, -1}, {7, -3, 1}, {5, 0, 0}, {5, 0.5, 0}, {5, -0.9, 0},
-        {-2147483648.0, -1, 0}, {2147483647, 10, 7}, {1e20, 10, 7}, {-1e20, 10, -8}, {9, 1e20, 9},
+        {7.9, 3.2, 1},
+        {-7, 3, -1},
+        {7, -3, 1},
+        {5, 0, 0},
+        {5, 0.5, 0},
+        {5, -0.9, 0},
+        {-2147483648.0, -1, 0},
+        {2147483647, 10, 7},
+        {1e20, 10, 7},
+        {-1e20, 10, -8},
+        {9, 1e20, 9},
         {std::nan(""), 3, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(runtime::int_mod(c.a, c.b), c.result) << c.a << " mod " << c.b;
+    for (const Case& c : cases)
+        EXPECT_EQ(runtime::int_mod(c.a, c.b), c.result) << c.a << " mod " << c.b;
 }
 
 TEST(BoxesOverlap, Cases) {
@@ -238,10 +258,18 @@ struct ReferenceIsaac {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t x = mm[i];
             switch (i % 4) {
-                case 0: aa = aa ^ (aa << 13); break;
-                case 1: aa = aa ^ (aa >> 6); break;
-                case 2: aa = aa ^ (aa << 2); break;
-                case 3: aa = aa ^ (aa >> 16); break;
+                case 0:
+                    aa = aa ^ (aa << 13);
+                    break;
+                case 1:
+                    aa = aa ^ (aa >> 6);
+                    break;
+                case 2:
+                    aa = aa ^ (aa << 2);
+                    break;
+                case 3:
+                    aa = aa ^ (aa >> 16);
+                    break;
             }
             aa = mm[(i + 128) % 256] + aa;
             uint32_t y = mm[(x >> 2) % 256] + aa + bb;
@@ -251,6 +279,7 @@ struct ReferenceIsaac {
         }
     }
 
+    // clang-format off
     static void mix(uint32_t* w) {
         uint32_t &a = w[0], &b = w[1], &c = w[2], &d = w[3], &e = w[4], &f = w[5], &g = w[6], &h = w[7];
         a ^= b << 11; d += a; b += c;
@@ -262,6 +291,7 @@ struct ReferenceIsaac {
         g ^= h << 8; b += g; h += a;
         h ^= a >> 9; c += h; a += b;
     }
+    // clang-format on
 
     // The published initialisation with the result block as seed material.
     void published_init() {
@@ -351,7 +381,8 @@ TEST_F(RandomTest, SeedingMatchesReference) {
         EXPECT_EQ(std::memcmp(r.memory, ref.mm, sizeof ref.mm), 0) << seed;
         EXPECT_EQ(std::memcmp(r.results, ref.rsl, sizeof ref.rsl), 0) << seed;
         EXPECT_EQ(r.counter, 1u);
-        for (int i = 0; i < 1000; ++i) ASSERT_EQ(runtime::random_next(), ref.next()) << seed << " #" << i;
+        for (int i = 0; i < 1000; ++i)
+            ASSERT_EQ(runtime::random_next(), ref.next()) << seed << " #" << i;
     }
 }
 
