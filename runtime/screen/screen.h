@@ -5,3 +5,7 @@
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os_process.h"
+#include "runtime/screen/os_system.h"
+#include "runtime/screen/os_video.h"

@@ -4,16 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "runtime/input/input.h"
 #include "runtime/platform/events.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "support/temp_dir.h"
 
 namespace runtime::input_test {
 
 class InputFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Device lines of the error log go to the test's own folder.
+        setenv("TMPDIR", temp_.path().c_str(), 1);
         ASSERT_TRUE(create_gl_window(320, 240, 0, 60, 0));
         pump_all();
         InputState& input = create_input_state();
@@ -25,6 +30,7 @@ protected:
         destroy_input_state();
         char_translation() = CharTranslation{};
         reset_screen();
+        unsetenv("TMPDIR");
     }
     static void pump_all() { platform::pump_events(); }
     static void key(int code, bool down) {
@@ -60,6 +66,7 @@ protected:
     static void next_frame() { run_frame_hooks(); }
 
     int capture_mouse_ = 0;
+    test_support::TempDir temp_;
 };
 
 }  // namespace runtime::input_test
