@@ -27,6 +27,13 @@ Engine2DSlot& engine_slot() {
     return slot;
 }
 
+void delete_engine() {
+    OpenGLRainbows* engine = engine_slot().engine;
+    if (!engine) return;
+    delete engine;
+    leave_frame_loop();
+}
+
 void reset_slot(SpriteSlot& slot) {
     slot = SpriteSlot{};
     slot.texture_width = -1;
@@ -62,15 +69,14 @@ OpenGLRainbows* create_engine_2d() {
     if (rainbows()) return rainbows();
     auto* engine = new OpenGLRainbows();
     join_frame_loop();
-    register_shutdown_step(ShutdownStep::ENGINE_2D, [] { destroy_engine_2d(); });
+    // The step must not unregister itself while it runs, so it skips that part.
+    register_shutdown_step(ShutdownStep::ENGINE_2D, [] { delete_engine(); });
     return engine;
 }
 
 void destroy_engine_2d() {
-    OpenGLRainbows* engine = rainbows();
-    if (!engine) return;
-    delete engine;
-    leave_frame_loop();
+    register_shutdown_step(ShutdownStep::ENGINE_2D, {});
+    delete_engine();
 }
 
 bool valid_sprite(int64_t sprite) { return sprite >= 0 && sprite < SPRITE_COUNT; }

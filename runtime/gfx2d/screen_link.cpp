@@ -40,14 +40,13 @@ void sync_engine_with_window() {
 
 void join_frame_loop() {
     FrameLoopLink& link = frame_loop_link();
-    if (link.joined) return;
     ScreenHooks& hooks = screen_hooks();
     hooks.reset_2d_state = [](int x, int y, int width, int height) {
         sync_engine_with_window();
         reset_2d_state(x, y, width, height);
     };
     hooks.end_render_target = [] { end_render_target(); };
-    link.previous_prepare_next_frame = hooks.prepare_next_frame;
+    if (!link.joined) link.previous_prepare_next_frame = hooks.prepare_next_frame;
     hooks.prepare_next_frame = [] {
         draw_background();
         reset_2d_state(0, 0, 0, 0);
