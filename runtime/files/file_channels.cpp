@@ -37,6 +37,7 @@ void clear_channel(FileChannel& ch) {
     ch.file_length = 0;
     ch.buffer_start = 0;
     ch.buffer_length = 0;
+    ch.buffer_at_end = false;
 }
 
 // Delivers up to `want` bytes from the read point (fewer only at the end of the file),
@@ -62,9 +63,57 @@ int64_t take_bytes(FileChannel& ch, char* into, size_t want) {
         }
         ch.buffer_start = ch.offset;
         ch.buffer_length = static_cast<uint32_t>(got);
+        ch.buffer_at_end = static_cast<size_t>(got) < ch.buffer.size();
         if (got == 0) break;
     }
     return static_cast<int64_t>(done);
+}
+
+// Makes the window hold the next LINE_LIMIT bytes, or everything up to the end of the
+// file; false when that cannot be had (a read failure), so the chunked path decides.
+bool window_holds_a_line(FileChannel& ch) {
+    if (ch.for_writing) return false;
+    uint64_t end = ch.buffer_start + ch.buffer_length;
+    bool inside = ch.offset >= ch.buffer_start && ch.offset <= end;
+    if (inside && (end - ch.offset >= LINE_LIMIT || ch.buffer_at_end)) return true;
+    if (ch.buffer.empty()) ch.buffer.resize(CHANNEL_BUFFER_SIZE);
+    int64_t got = platform::read_at(ch.handle, ch.buffer.data(), ch.buffer.size(), ch.offset);
+    if (got < 0) {
+        ch.buffer_length = 0;
+        return false;
+    }
+    ch.buffer_start = ch.offset;
+    ch.buffer_length = static_cast<uint32_t>(got);
+    ch.buffer_at_end = static_cast<size_t>(got) < ch.buffer.size();
+    return true;
+}
+
+// read_line straight from the window: the same line, position and read point as the
+// 64-byte chunks give, since chunk borders only matter where the data ends.
+bool read_line_from_window(FileChannel& ch, char* line, bool& nothing_left) {
+    if (!window_holds_a_line(ch)) return false;
+    const char* from = ch.buffer.data() + (ch.offset - ch.buffer_start);
+    uint64_t avail = ch.buffer_start + ch.buffer_length - ch.offset;
+    size_t n = avail < LINE_LIMIT ? static_cast<size_t>(avail) : LINE_LIMIT;
+    nothing_left = n == 0;
+    if (nothing_left) return true;
+    size_t length = n;
+    size_t consumed = n;
+    bool strip_return = true;
+    if (const void* hit = std::memchr(from, '\n', n)) {
+        length = static_cast<size_t>(static_cast<const char*>(hit) - from);
+        consumed = length + 1;
+    } else if (n == LINE_LIMIT) {
+        strip_return = false;  // cut at the limit: the rest follows in the next read
+    } else {
+        consumed = n + 1;  // the end of the file ends the line, one beyond the size
+    }
+    std::memcpy(line, from, length);
+    line[length] = 0;
+    if (strip_return && length > 0 && line[length - 1] == '\r') line[length - 1] = 0;
+    ch.offset += consumed;
+    ch.position += static_cast<uint32_t>(consumed);
+    return true;
 }
 
 // The line reader's view of a channel: chunks advance `position` by what they deliver.
@@ -201,6 +250,16 @@ void read_bytes_text(double channel, double count, DynString& text) {
 void read_line(double channel, DynString& text) {
     FileChannel& ch = readable_channel(channel);
     char* line = text.writable_buffer(LINE_LIMIT);
+    bool nothing_left = false;
+    if (read_line_from_window(ch, line, nothing_left)) {
+        if (nothing_left) {
+            line[0] = 0;
+            text.recount_length();
+            error_stop(STOP_FILE);
+        }
+        text.recount_length();
+        return;
+    }
     ChannelLineSource source{ch};
     LineResult r = read_line_from(source, line);
     if (r.status == LineStatus::NOTHING_LEFT || r.status == LineStatus::FAILED) {

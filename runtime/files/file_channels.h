@@ -27,6 +27,7 @@ struct FileChannel {
     std::vector<char> buffer;
     uint64_t buffer_start = 0;
     uint32_t buffer_length = 0;
+    bool buffer_at_end = false;  // the window reaches the end of the file
 };
 
 struct FileChannelTable {
