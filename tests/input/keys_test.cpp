@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "input_test_support.h"
+#include "runtime/platform/window.h"
 
 namespace runtime::input_test {
 namespace {
@@ -57,7 +58,13 @@ TEST_F(KeyState, FrameLoopSeesTheSameKeys) {
     EXPECT_FALSE(frame_key_down(ESCAPE));
 }
 
-TEST(ScanToChar, FixedCodesAndFilter) {
+// The layout comes with the window system.
+class ScanToChar : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(platform::init_video()); }
+};
+
+TEST_F(ScanToChar, FixedCodesAndFilter) {
     struct Row {
         int code;
         int expected;
@@ -71,7 +78,7 @@ TEST(ScanToChar, FixedCodesAndFilter) {
     for (const Row& row : rows) EXPECT_EQ(scan_to_char(row.code), row.expected) << row.code;
 }
 
-TEST(ScanToChar, LettersFollowTheLayout) {
+TEST_F(ScanToChar, LettersFollowTheLayout) {
     // The default (US) layout of the offscreen driver.
     EXPECT_EQ(scan_to_char(16), 'q');
     EXPECT_EQ(scan_to_char(21), 'y');

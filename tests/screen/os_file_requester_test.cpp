@@ -173,10 +173,13 @@ protected:
     void SetUp() override {
         OsRuntime::SetUp();
         setenv("RUNTIME_FILE_DIALOG", "builtin", 1);
-        std::filesystem::create_directory(temp_.path() / "sub");
-        test_support::write_file(temp_.file("a.tmx"), "<map/>");
-        test_support::write_file(temp_.file("b.txt"), "text");
-        test_support::write_file(temp_.file("sub/c.tmx"), "<map/>");
+        // A folder of its own: the temporary folder also receives the error log.
+        const auto browse = temp_.path() / "browse";
+        std::filesystem::create_directories(browse / "sub");
+        test_support::write_file((browse / "a.tmx").string(), "<map/>");
+        test_support::write_file((browse / "b.txt").string(), "text");
+        test_support::write_file((browse / "sub" / "c.tmx").string(), "<map/>");
+        ASSERT_EQ(chdir(browse.c_str()), 0);
         base_ = folder();
     }
     std::string base_;

@@ -204,7 +204,18 @@ std::string make_wav(const std::string& path) {
     return path;
 }
 
-using BackgroundMediaTest = OsRuntime;
+class BackgroundMediaTest : public OsRuntime {
+protected:
+    void SetUp() override {
+        // No sound card is needed: the dummy driver unless the caller chose one.
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        OsRuntime::SetUp();
+    }
+    void TearDown() override {
+        stop_background_media();
+        OsRuntime::TearDown();
+    }
+};
 
 TEST_F(BackgroundMediaTest, PlaysLoopingWithVolumeUntilStopped) {
     const std::string wav = make_wav(temp_.file("tune.wav"));
