@@ -12,6 +12,8 @@ function(runtime_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gtest_main GTest::gmock project_warnings)
   set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;RUNTIME_TEST_DATA=${CMAKE_SOURCE_DIR}/tests;RUNTIME_BIN_DIR=${RUNTIME_OUTPUT_DIR}")
+  # Test discovery keeps only the first ENVIRONMENT entry: every run goes through `cmake -E env`.
+  set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env ${env})
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
