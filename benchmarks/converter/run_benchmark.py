@@ -29,7 +29,7 @@ def measure(command):
     if gnu_time:
         fd, report = tempfile.mkstemp()
         os.close(fd)
-        command = [gnu_time, "-f", "%M", "-o", report] + command
+        command = [gnu_time, "-f", "%U %S %M", "-o", report] + command
     start = time.perf_counter()
     child = subprocess.Popen(command, stdout=subprocess.DEVNULL)
     _, status, usage = os.wait4(child.pid, 0)
@@ -37,16 +37,18 @@ def measure(command):
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"failed: {' '.join(command)}")
     peak = usage.ru_maxrss * 1024
+    cpu = usage.ru_utime + usage.ru_stime
     if report:
         with open(report) as f:
-            peak = int(f.read().split()[-1]) * 1024
+            user, system, kilobytes = f.read().split()[-3:]
+        peak, cpu = int(kilobytes) * 1024, float(user) + float(system)
         os.unlink(report)
-    return elapsed, peak
+    return elapsed, peak, cpu
 
 
 def best_of(command, repeat):
     runs = [measure(command) for _ in range(repeat)]
-    return min(r[0] for r in runs), max(r[1] for r in runs)
+    return min(r[0] for r in runs), max(r[1] for r in runs), min(r[2] for r in runs)
 
 
 def main():
@@ -78,16 +80,19 @@ def main():
                         sys.exit(f"outputs differ: {name}{ext}")
         size = os.path.getsize(path)
         results[name] = (size, ours, python)
-        line = (f"{name:5} {side}x{side}x2  input {size / 1e6:8.1f} MB  ours {ours[0]:7.3f} s "
+        line = (f"{name:5} {side}x{side}x2  input {size / 1e6:8.1f} MB  ours {ours[0]:7.3f} s ({ours[2]:.3f} s cpu) "
                 f"{ours[1] / 1e6:7.1f} MB peak ({ours[1] / size:5.2f} x input)")
         if python:
-            line += f"  python {python[0]:7.2f} s {python[1] / 1e6:7.1f} MB peak  speed-up {python[0] / ours[0]:6.1f} x"
+            line += (f"  python {python[0]:7.2f} s ({python[2]:.2f} s cpu) {python[1] / 1e6:7.1f} MB peak  "
+                     f"speed-up {python[0] / ours[0]:6.1f} x")
         print(line, flush=True)
     small, large = results["small"], results["large"]
-    print(f"large/small time ratio (ours): {large[1][0] / small[1][0]:.1f} (100 x the tiles)")
+    print(f"large/small time ratio (ours): {large[1][0] / small[1][0]:.1f} wall, "
+          f"{large[1][2] / max(small[1][2], 1e-3):.1f} cpu (100 x the tiles)")
     print(f"peak memory / input size (ours, large): {large[1][1] / large[0]:.2f}")
     if large[2]:
-        print(f"speed-up over python on the large map: {large[2][0] / large[1][0]:.1f} x")
+        print(f"speed-up over python on the large map: {large[2][0] / large[1][0]:.1f} x wall, "
+              f"{large[2][2] / large[1][2]:.1f} x cpu")
     if not args.work:
         shutil.rmtree(work)
 
