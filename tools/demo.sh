@@ -4,11 +4,12 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/setup.sh"
 BUILD_DIR="$root/build" "$root/tools/build.sh"
-converter="$root/build/bin/brisel42_x9"
-out="$root/build/demo"
-map="$root/examples/maps/village.tmx"
+cd "$root"
+converter=build/bin/brisel42_x9
+out=build/demo
+map=examples/maps/village.tmx
 echo
-echo "\$ brisel42_x9 -o build/demo examples/maps/village.tmx"
+echo "\$ $converter -o $out $map"
 "$converter" -o "$out" "$map"
 echo
 echo "First lines of build/demo/village.txt (one entry per line):"
