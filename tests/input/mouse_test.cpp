@@ -129,6 +129,12 @@ TEST_F(MouseShown, HidingThePointerSwitchesToRelativeMotion) {
     EXPECT_EQ(y, 52.0);
 }
 
+TEST_F(MouseShown, ANewWindowIsFollowed) {
+    ASSERT_TRUE(static_cast<bool>(screen_hooks().window_changed));
+    screen_hooks().window_changed(4242);
+    EXPECT_EQ(input_state()->window, 4242u);
+}
+
 using MouseWait = InputFixture;
 
 TEST_F(MouseWait, EndsWhenAButtonGoesDownAfterAllWereUp) {
