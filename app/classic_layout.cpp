@@ -114,6 +114,41 @@ struct QuoteCutter {
 
 }  // namespace
 
+// Opens and closes the elements of one line on the stack of open elements; false for a
+// tag that spans lines, a mismatched end tag, or markup other than elements.
+bool ClassicLayoutCheck::balance_tags(std::string_view line) {
+    for (size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at)) {
+        ++at;
+        const bool closing = at < line.size() && line[at] == '/';
+        if (closing) ++at;
+        size_t name_end = at;
+        while (name_end < line.size() && is_name_char(line[name_end])) ++name_end;
+        if (name_end == at) return false;  // "<?", "<!" or a stray "<"
+        const std::string_view name = line.substr(at, name_end - at);
+        // The tag's end, passing over quoted values.
+        size_t end = name_end;
+        char quote = 0;
+        for (; end < line.size(); ++end) {
+            if (quote != 0) {
+                if (line[end] == quote) quote = 0;
+            } else if (line[end] == '"' || line[end] == '\'') {
+                quote = line[end];
+            } else if (line[end] == '>' || line[end] == '<') {
+                break;
+            }
+        }
+        if (end >= line.size() || line[end] != '>') return false;
+        if (closing) {
+            if (open_elements_.empty() || open_elements_.back() != name) return false;
+            open_elements_.pop_back();
+        } else if (line[end - 1] != '/') {
+            open_elements_.emplace_back(name);
+        }
+        at = end + 1;
+    }
+    return true;
+}
+
 bool ClassicLayoutCheck::refuse(std::string reason) {
     stage_ = Stage::failed;
     reason_ = std::move(reason);
@@ -186,6 +221,7 @@ bool ClassicLayoutCheck::check_map_line(std::string_view line) {
     }
     if (!same) return refuse("the original steps would cut other values out of the map line");
     cells_per_layer_ = sizes[0] * sizes[1];
+    open_elements_.assign(1, "map");
     stage_ = Stage::tileset_line;
     return true;
 }
@@ -201,6 +237,7 @@ bool ClassicLayoutCheck::check_tileset_line(std::string_view line) {
     QuoteCutter cut{line};
     cut.skip();
     if (cut.take() != attributes[0].value) return refuse("the original steps would cut another first gid");
+    if (!balance_tags(line)) return refuse("the tileset line is not one whole tag");
     stage_ = Stage::body;
     return true;
 }
@@ -214,9 +251,11 @@ bool ClassicLayoutCheck::check_body_line(std::string_view line) {
     const std::string_view trimmed = trim_spaces(line);
     if (line.find("</map>") != std::string_view::npos) {
         if (trimmed != "</map>") return refuse("the map's end shares its line");
+        if (open_elements_.size() != 1) return refuse("elements left open before the map's end");
         stage_ = Stage::after_map;
         return true;
     }
+    if (!balance_tags(line)) return refuse("a tag that spans lines or does not match its element");
     if (line.find("<data") != std::string_view::npos) {
         if (trimmed != "<data>") return refuse("a data element with attributes or other text on its line");
         cells_ = 0;
@@ -233,6 +272,8 @@ bool ClassicLayoutCheck::check_data_line(std::string_view line) {
     const std::string_view trimmed = trim_spaces(line);
     if (trimmed == "</data>") {
         if (cells_ != cells_per_layer_) return refuse("a layer whose tile count differs from width x height");
+        if (open_elements_.empty() || open_elements_.back() != "data") return refuse("a data element out of place");
+        open_elements_.pop_back();
         stage_ = Stage::body;
         return true;
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace app {
 
@@ -35,12 +36,14 @@ private:
     bool check_tileset_line(std::string_view line);
     bool check_body_line(std::string_view line);
     bool check_data_line(std::string_view line);
+    bool balance_tags(std::string_view line);
 
     Stage stage_ = Stage::declaration;
     std::string reason_;
     uint64_t lines_ = 0;
     uint64_t cells_per_layer_ = 0;
     uint64_t cells_ = 0;  // tile lines in the current data element
+    std::vector<std::string> open_elements_;  // outside layer data; a file is a few levels deep
 };
 
 // Reads the file once, line by line as the converter reads it, and applies the test;

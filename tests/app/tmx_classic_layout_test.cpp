@@ -104,6 +104,10 @@ TEST(ClassicLayout, ExactLinesDecide) {
         {"text after the end", classic_map() + "<map/>\n"},
         {"map line in two lines", replaced(classic_map(), " tilewidth=\"16\" tileheight=\"16\">", "\n tilewidth=\"16\" tileheight=\"16\">")},
         {"long line", replaced(classic_map(), " </tileset>", " </tileset>" + std::string(1100, ' '))},
+        {"mismatched end tag", replaced(classic_map(), " </layer>", " </layers>")},
+        {"element left open", replaced(classic_map(), " </layer>", " <layer>")},
+        {"tag over two lines", replaced(classic_map(), "  <image source=\"t.png\"", "  <image\n source=\"t.png\"")},
+        {"processing instruction", replaced(classic_map(), " </tileset>", " </tileset><?x y?>")},
         {"zero byte", replaced(classic_map(), " </layer>", std::string(" </layer>\0", 10))},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""Encoded layers at scale: the 2000 x 2000 x 2 benchmark map in its classic layout, with
+CSV layer data and with base64+zlib layer data (the same tiles, the same header), each
+converted by the built converter in the same run. Prints whole-process time, peak memory
+(maximum resident set), the time ratio to the classic form and peak memory / input size,
+and checks that all forms give byte-identical ".txt" and ".pyxm" outputs.
+
+Usage: tmx_bench.py [--converter PATH] [--work DIR] [--repeat N] [--side N]
+"""
+import argparse
+import base64
+import os
+import random
+import shutil
+import sys
+import tempfile
+import zlib
+
+here = os.path.dirname(os.path.abspath(__file__))
+root = os.path.dirname(os.path.dirname(here))
+sys.path.insert(0, here)
+import make_map  # noqa: E402
+from run_benchmark import best_of  # noqa: E402
+
+
+def layer_gids(width, height, layers, seed):
+    """The gids make_map.write_map draws, in the same order from the same generator."""
+    rng = random.Random(seed)
+    gids = [str(g) for g in range(0, 257)]
+    for _ in range(layers):
+        cells = []
+        for _ in range(height):
+            cells.extend(rng.choices(gids, k=width))
+        yield cells
+
+
+def write_encoded(path, width, height, layers, seed, encoding):
+    """The classic file's lines around the data, with the data in CSV or base64+zlib."""
+    with open(path, "w", newline="\n") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+        out.write(f'<map version="1.0" orientation="orthogonal" width="{width}" height="{height}" '
+                  f'tilewidth="16" tileheight="16">\n')
+        out.write(' <tileset firstgid="1" name="terrain" tilewidth="16" tileheight="16">\n'
+                  '  <image source="terrain.png" width="256" height="256"/>\n </tileset>\n')
+        for index, cells in enumerate(layer_gids(width, height, layers, seed)):
+            out.write(f' <layer name="Layer {index + 1}" width="{width}" height="{height}">\n')
+            if encoding == "csv":
+                out.write('  <data encoding="csv">\n')
+                for row in range(height):
+                    line = ",".join(cells[row * width:(row + 1) * width])
+                    out.write(line + (",\n" if row + 1 < height else "\n"))
+                out.write("</data>\n")
+            else:
+                raw = b"".join(int(c).to_bytes(4, "little") for c in cells)
+                text = base64.b64encode(zlib.compress(raw, 6)).decode()
+                out.write('  <data encoding="base64" compression="zlib">\n   ' + text + "\n  </data>\n")
+            out.write(" </layer>\n")
+        out.write("</map>\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--converter", default=os.path.join(root, "build", "bin", "brisel42_x9"))
+    parser.add_argument("--work", default=None)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--side", type=int, default=2000)
+    args = parser.parse_args()
+    work = args.work or tempfile.mkdtemp(prefix="tmx_bench_")
+    os.makedirs(work, exist_ok=True)
+    side, layers, seed = args.side, 2, 1
+    forms = [("classic", None), ("csv", "csv"), ("zlib", "zlib")]
+    results = {}
+    for name, encoding in forms:
+        path = os.path.join(work, f"{name}.tmx")
+        if not os.path.exists(path):
+            if encoding is None:
+                make_map.write_map(path, side, side, layers, seed)
+            else:
+                write_encoded(path, side, side, layers, seed, encoding)
+        out_dir = os.path.join(work, "out_" + name)
+        os.makedirs(out_dir, exist_ok=True)
+        elapsed, peak = best_of([args.converter, "-q", "-o", out_dir, path], args.repeat)
+        results[name] = (os.path.getsize(path), elapsed, peak, out_dir)
+    classic_size, classic_time, _, classic_out = results["classic"]
+    for name, _ in forms:
+        size, elapsed, peak, out_dir = results[name]
+        for ext in (".txt", ".pyxm"):
+            with open(os.path.join(out_dir, name + ext), "rb") as a, \
+                    open(os.path.join(classic_out, "classic" + ext), "rb") as b:
+                if a.read() != b.read():
+                    sys.exit(f"outputs differ from the classic form: {name}{ext}")
+        print(f"{name:7} {side}x{side}x{layers}  input {size / 1e6:8.1f} MB  time {elapsed:7.3f} s "
+              f"({elapsed / classic_time:5.2f} x classic)  peak {peak / 1e6:7.1f} MB "
+              f"({peak / size:6.2f} x input, {peak / classic_size:5.2f} x classic input)", flush=True)
+    print("outputs: every form gives the classic form's .txt and .pyxm byte for byte")
+    if not args.work:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()
