@@ -2,6 +2,7 @@
 // damaged files that must fail cleanly, and the exact bytes written.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <cstdio>
@@ -306,10 +307,18 @@ TEST_F(ImageFiles, DamagedPngFilesFailCleanly) {
     std::vector<uint8_t> rows(64 * 64 * 3, 90);
     write_png_file(path, 64, 64, PNG_COLOR_TYPE_RGB, 8, rows);
     const std::string whole = read_file(path);
-    std::string huge = whole;
-    // IHDR width at byte 16: claim 0x7FFF0000 pixels (beyond every limit).
-    huge[16] = 0x7F;
-    huge[17] = static_cast<char>(0xFF);
+    // IHDR width and height at bytes 16 and 20, with the chunk's checksum made right
+    // again so that only the claimed size is wrong.
+    auto claim = [&](uint32_t w, uint32_t h) {
+        std::string s2 = whole;
+        for (int i = 0; i < 4; ++i) {
+            s2[16 + i] = static_cast<char>((w >> (24 - 8 * i)) & 0xFF);
+            s2[20 + i] = static_cast<char>((h >> (24 - 8 * i)) & 0xFF);
+        }
+        const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(s2.data() + 12), 17);
+        for (int i = 0; i < 4; ++i) s2[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+        return s2;
+    };
     const struct {
         const char* name;
         std::string content;
@@ -317,7 +326,8 @@ TEST_F(ImageFiles, DamagedPngFilesFailCleanly) {
         {"cut in the data", whole.substr(0, whole.size() / 2)},
         {"cut in the header", whole.substr(0, 20)},
         {"signature only", whole.substr(0, 8)},
-        {"enormous width", huge},
+        {"side beyond the limit", claim(0x7FFF0040, 64)},
+        {"30000 x 30000 pixels", claim(30000, 30000)},
         {"garbage", std::string(100, 'x')},
     };
     for (const auto& c : cases) {
