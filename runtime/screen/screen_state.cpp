@@ -136,11 +136,12 @@ void set_escape_ends_program(double flag) { screen_state().escape_ends_program =
 void reset_screen() {
     ScreenState& s = screen_state();
     if (s.event_listener != 0) platform::remove_event_listener(s.event_listener);
+    // Hooks first: what they capture may already be gone when a test resets.
+    screen_hooks() = ScreenHooks{};
+    frame_hook_list().hooks.clear();
     destroy_gl_window();
     platform::delete_gl_context();
     s = ScreenState{};
-    screen_hooks() = ScreenHooks{};
-    frame_hook_list().hooks.clear();
     timing_seams() = TimingSeams{};
     // The software warning is once per process, not per window.
     WindowState& w = window_state();

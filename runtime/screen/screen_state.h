@@ -69,7 +69,8 @@ void set_screen_mode(double width, double height, double fullscreen);
 void set_auto_pause(double flag);
 void set_escape_ends_program(double flag);
 
-// Back to the load state: window destroyed, hooks, frame hooks and state cleared (tests).
+// Back to the load state (tests): hooks and frame hooks cleared, then the window
+// destroyed and the state reset.
 void reset_screen();
 
 }  // namespace runtime
