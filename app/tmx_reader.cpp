@@ -110,7 +110,6 @@ public:
         parser_ = parser;
         XML_SetUserData(parser, this);
         XML_SetElementHandler(parser, &ElementReader::on_start, &ElementReader::on_end);
-        XML_SetCharacterDataHandler(parser, &ElementReader::on_text);
     }
 
 private:
@@ -238,6 +237,8 @@ private:
                           ", which the converter does not read");
         }
         decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_kind, cells_per_layer_, cells_);
+        // Text matters only inside encoded data; elsewhere the parser need not hand it over.
+        if (encoding_ != LayerEncoding::xml) XML_SetCharacterDataHandler(parser_, &ElementReader::on_text);
         emit("<data>");
     }
 
@@ -264,6 +265,7 @@ private:
     }
 
     void text(std::string_view piece) {
+        // Text of a child element inside the data (refused anyway) is not layer data.
         if (refused() || stack_.empty() || stack_.back() != Kind::data) return;
         check_decoded(decoder_->feed(piece));
     }
@@ -273,6 +275,7 @@ private:
         const Kind kind = stack_.back();
         stack_.pop_back();
         if (kind == Kind::data) {
+            XML_SetCharacterDataHandler(parser_, nullptr);
             check_decoded(decoder_->finish());
             if (refused()) return;
             tiles_ += decoder_->cells();
