@@ -268,3 +268,42 @@ TEST(ElementNamesReaderRefusals, OverlongTextEntriesAndEntityTricks) {
         EXPECT_TRUE(sink.entries.empty());
     }
 }
+
+TEST(ElementNamesReaderRefusals, DamagedFilesAreReadOrRefusedNeverMisread) {
+    // Cut and damaged copies of every encoding: each is either read with the right shape or
+    // refused with a reason, and a refusal hands on no entry.
+    test_support::TempDir dir;
+    uint32_t seed = 2024;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (const char* name : {"csv.tmx", "base64.tmx", "base64_zlib.tmx", "base64_gzip.tmx", "base64_zstd.tmx",
+                             "modern_empty_tiles.tmx"}) {
+        const std::string original = test_support::read_file(data_path(std::string("tmx_variants/") + name));
+        ASSERT_FALSE(original.empty());
+        for (int round = 0; round < 60; ++round) {
+            std::string damaged = original;
+            if (round % 3 == 0) {
+                damaged.resize(next() % damaged.size());
+            } else {
+                for (int flips = 1 + round % 4; flips > 0; --flips) {
+                    damaged[next() % damaged.size()] = static_cast<char>(next() & 0xFF);
+                }
+            }
+            ASSERT_TRUE(test_support::write_file(dir.file("damaged.tmx"), damaged));
+            CollectingSink sink;
+            const app::ReadOutcome outcome = app::read_by_element_names(dir.file("damaged.tmx"), sink);
+            if (outcome.ok) {
+                ASSERT_GE(sink.entries.size(), 9u);
+                EXPECT_EQ(sink.entries.back(), "</map>");
+                EXPECT_EQ(static_cast<int64_t>(sink.entries.size()),
+                          8 + outcome.summary.layers * (outcome.summary.width * outcome.summary.height + 2) + 1)
+                    << name << " round " << round;
+            } else {
+                EXPECT_FALSE(outcome.reason.empty());
+                EXPECT_TRUE(sink.entries.empty()) << name << " round " << round;
+            }
+        }
+    }
+}
