@@ -2,7 +2,8 @@
 // sleeping limiter and, for comparison in the same run, with the pure busy wait.
 // Prints the mean frame period, the 50th and 99th percentile of the deviation from
 // 16.667 ms and the process's CPU time as a share of one core.
-//   bench_screen [--frames N] [--busy-wait | --sleeping]   (default: both)
+//   bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]   (default: both;
+//   --trace lists the frames more than 1 ms off)
 #include <time.h>
 
 #include <algorithm>
@@ -40,6 +41,8 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(at, values.size() - 1)];
 }
 
+bool g_trace = false;
+
 Figures run(int frames, bool busy_wait) {
     runtime::timing_seams().busy_wait = busy_wait;
     runtime::set_frame_rate(60);
@@ -62,7 +65,11 @@ Figures run(int frames, bool busy_wait) {
     f.cpu_share = (cpu_ms() - cpu0) / wall;
     f.mean_period = wall / frames;
     std::vector<double> deviations;
-    for (double p : periods) deviations.push_back(std::fabs(p - target));
+    for (size_t i = 0; i < periods.size(); ++i) {
+        deviations.push_back(std::fabs(periods[i] - target));
+        if (g_trace && deviations.back() > 1.0)
+            std::printf("  frame %zu period %.3f ms\n", i, periods[i]);
+    }
     f.p50_deviation = percentile(deviations, 0.50);
     f.p99_deviation = percentile(deviations, 0.99);
     f.max_deviation = *std::max_element(deviations.begin(), deviations.end());
@@ -85,12 +92,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
             frames = std::max(10, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--trace") == 0) {
+            g_trace = true;
         } else if (std::strcmp(argv[i], "--busy-wait") == 0) {
             sleeping = false;
         } else if (std::strcmp(argv[i], "--sleeping") == 0) {
             busy = false;
         } else {
-            std::fprintf(stderr, "usage: bench_screen [--frames N] [--busy-wait | --sleeping]\n");
+            std::fprintf(stderr, "usage: bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]\n");
             return 2;
         }
     }
