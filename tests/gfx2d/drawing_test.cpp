@@ -150,6 +150,13 @@ TEST_F(SpriteDrawing, FailedLoadLeavesTheSlotEmpty) {
     EXPECT_EQ(pixel(1, 1), 0u);
 }
 
+TEST_F(SpriteDrawing, OverlongFileNameFailsCleanly) {
+    EXPECT_EQ(load_sprite(DynString(std::string(5000, 'b').c_str()), 2), 0.0);
+    gfx2d_hooks().show_frame = [] { glFinish(); };
+    EXPECT_EQ(load_background(DynString(std::string(5000, 'b').c_str())), 0.0);
+    EXPECT_EQ(engine->sprites[2].texture, 0u);
+}
+
 TEST_F(SpriteDrawing, NumbersOutsideTheStoreAreIgnored) {
     const std::string path = make_bmp("w.bmp", 4, 4, [](int, int) { return WHITE; });
     for (double s : {-1.0, 65536.0, 1e12, -1e300, std::nan("")}) {

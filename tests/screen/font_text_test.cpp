@@ -84,6 +84,12 @@ TEST_F(Fonts, FontNumbersAreClamped) {
     EXPECT_EQ(font_state().current_font, 7);
 }
 
+TEST_F(Fonts, OverlongFileNameFallsBackToTheBuiltInFont) {
+    load_font(DynString(std::string(5000, 'a').c_str()), 4);
+    EXPECT_EQ(font_state().current_font, 4);
+    EXPECT_EQ(engine->sprites[FONT_SLOT_BASE + 4].width, BUILTIN_FONT_WIDTH);
+}
+
 TEST_F(Fonts, TextStartsAtTheCeilingOfXAndAdvancesOneCell) {
     load_font(DynString(""), 0);
     fill_rect(0, 0, 100, 40, BLUE);
