@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <SDL2/SDL.h>
 
 #include <cstring>
 #include <string>
@@ -148,6 +149,19 @@ TEST_F(PlatformWindow, FullscreenNeedsADisplayModeThatLarge) {
 TEST_F(PlatformWindow, NoMessageBoxHeadless) {
     EXPECT_FALSE(real_display_attached());
     EXPECT_FALSE(show_warning_box("caption", "text"));
+}
+
+}  // namespace
+}  // namespace runtime::platform
+
+namespace runtime::platform {
+namespace {
+
+TEST(PlatformDesktop, ScreenSaverOffWhileRunning) {
+    ASSERT_TRUE(init_video());
+    SDL_EnableScreenSaver();
+    disable_screen_saver();
+    EXPECT_FALSE(SDL_IsScreenSaverEnabled());
 }
 
 }  // namespace
