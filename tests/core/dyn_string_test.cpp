@@ -27,9 +27,10 @@ TEST(DynString, FreshStringUsesSharedEmptyText) {
     EXPECT_EQ(s.capacity, 0u);
     EXPECT_EQ(s.buffer, EMPTY_TEXT);
     EXPECT_STREQ(s.text_of(), "");
+    // Destroying it must not free the shared text (the sanitizer build catches that);
+    // the fields of a destroyed value cannot be read back portably.
     s.~DynString();
-    EXPECT_EQ(s.buffer, nullptr);
-    EXPECT_EQ(s.capacity, 0u);
+    EXPECT_STREQ(EMPTY_TEXT, "");
     new (&s) DynString();  // so the scope's destructor has a valid value
 }
 
