@@ -2,6 +2,7 @@
 // go to the listeners in order; push_event goes the other way for synthetic input.
 #include <SDL2/SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -191,7 +192,7 @@ bool push_event(const Event& event) {
     case EventKind::TEXT_INPUT:
         e.type = SDL_TEXTINPUT;
         e.text.windowID = id;
-        std::strncpy(e.text.text, event.text, sizeof e.text.text - 1);
+        std::snprintf(e.text.text, sizeof e.text.text, "%s", event.text);
         break;
     case EventKind::MOUSE_MOTION:
         e.type = SDL_MOUSEMOTION;
