@@ -6,4 +6,5 @@
 #include "runtime/path/path.h"
 #include "runtime/screen/screen.h"
 #include "runtime/gfx2d/gfx2d.h"
+#include "runtime/gfx3d/gfx3d.h"
 #include "runtime/input/input.h"
