@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "gl3d_fixture.h"
 #include "runtime/screen/font.h"
@@ -43,15 +44,29 @@ TEST_F(ScenePixels, LightAndFogColourAQuadAsTheySay) {
 }
 
 // A floor at z = 0, an occluder square at z = 2 and a light at (3, 0, 6): the shadow
-// on the floor is x -3..0, y -1.5..1.5. Floor points closer than 1.25 to the axis are
-// hidden behind the occluder from the camera at (0, 0, 10).
+// on the floor is x -3..0, y -1.5..1.5. From above, floor points closer than 1.25 to the
+// axis are hidden behind the occluder; from the side, rays to the floor at x > 0 pass
+// through the volume and out again.
 TEST_F(ScenePixels, ShadowVolumeDarkensThePixelsBehindTheOccluderOnly) {
-    start_3d(1, 100, 60);
-    set_camera(0, 0, 10, 0, 0, 0);
-    quad_z(0, 0, 0, 8, WHITE);
-    quad_z(0, 0, 2, 1, BLUE);
+    struct Point {
+        float x, y, z;
+        uint32_t expected;
+    };
+    const struct {
+        float eye[3];
+        float up_z;
+        std::vector<Point> points;
+    } views[] = {
+        {{0, 0, 10},
+         0,
+         {{-2.5, 0, 0, 0x808080}, {-2, 1.3f, 0, 0x808080}, {-1.8f, -1, 0, 0x808080},
+          {2, 0, 0, WHITE}, {-2, 2.5f, 0, WHITE}, {-3.5f, 0, 0, WHITE}, {0, -3, 0, WHITE},
+          {0, 0, 2, BLUE}, {0.5f, 0.5f, 2, BLUE}}},
+        {{-10, 0, 3},
+         1,
+         {{-2.5, 0, 0, 0x808080}, {1, 0, 0, WHITE}, {2, 0.5f, 0, WHITE}, {-3.5f, 0, 0, WHITE}}},
+    };
     const float light[3] = {3, 0, 6};
-    set_light(-3, WHITE, light[0], light[1], light[2], 0, 0, 0, 1);
     const float square[] = {-1, -1, 2, 1, -1, 2, 1, 1, 2, -1, 1, 2};
     const int32_t triangles[] = {0, 1, 2, 0, 2, 3};
     const uint8_t flags[] = {SHADOW_FACES_LIGHT | SHADOW_SILHOUETTE_EDGE_0 | SHADOW_SILHOUETTE_EDGE_1,
@@ -62,24 +77,27 @@ TEST_F(ScenePixels, ShadowVolumeDarkensThePixelsBehindTheOccluderOnly) {
     mesh.triangles = triangles;
     mesh.triangle_count = 2;
     mesh.flags = flags;
-    draw_shadow_volume(mesh, light, false);
-    // Nothing is visible while the pass counts.
-    EXPECT_EQ(pixel_at(-2.5, 0, 0), WHITE);
-    // The 2D reset ends the pass, which darkens what was counted.
-    set_2d_viewport(0, 0, 0, 0);
-    start_3d(1, 100, 60);
-    set_camera(0, 0, 10, 0, 0, 0);
-    const struct {
-        float x, y, z;
-        uint32_t expected;
-    } points[] = {
-        {-2.5, 0, 0, 0x808080},  {-2, 1.3f, 0, 0x808080}, {-1.8f, -1, 0, 0x808080},
-        {2, 0, 0, WHITE},        {-2, 2.5f, 0, WHITE},    {-3.5f, 0, 0, WHITE},
-        {0, -3, 0, WHITE},       {0, 0, 2, BLUE},         {0.5f, 0.5f, 2, BLUE},
-    };
-    for (const auto& p : points) {
-        EXPECT_TRUE(colour_near(pixel_at(p.x, p.y, p.z), p.expected, 2))
-            << p.x << "," << p.y << "," << p.z;
+    for (const auto& view : views) {
+        const auto look = [&view] {
+            start_3d(1, 100, 60);
+            set_camera_up(0, 1 - view.up_z, view.up_z);
+            set_camera(view.eye[0], view.eye[1], view.eye[2], 0, 0, 0);
+        };
+        glClear(GL_COLOR_BUFFER_BIT);
+        look();
+        quad_z(0, 0, 0, 8, WHITE);
+        quad_z(0, 0, 2, 1, BLUE);
+        set_light(-3, WHITE, light[0], light[1], light[2], 0, 0, 0, 1);
+        draw_shadow_volume(mesh, light, false);
+        // Nothing is visible while the pass counts.
+        EXPECT_EQ(pixel_at(-2.5, 0, 0), WHITE);
+        // The 2D reset ends the pass, which darkens what was counted.
+        set_2d_viewport(0, 0, 0, 0);
+        look();
+        for (const Point& p : view.points) {
+            EXPECT_TRUE(colour_near(pixel_at(p.x, p.y, p.z), p.expected, 2))
+                << view.eye[0] << ": " << p.x << "," << p.y << "," << p.z;
+        }
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
