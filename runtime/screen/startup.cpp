@@ -1,7 +1,7 @@
 // The initialisation sequence. It sits above every module, so each module's object is
-// created here in its place of the order. Sound, network and the 3D scene have no
-// module yet; their steps (the sound device and slots, the session state, the scene,
-// starting sound on the window) are left out of the order without moving the others.
+// created here in its place of the order. Network and the 3D scene have no module yet;
+// their steps (the session state, the scene) are left out of the order without moving
+// the others.
 #include "runtime/screen/startup.h"
 
 #include <unistd.h>
@@ -21,6 +21,7 @@
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/sound/sound_slots.h"
 
 namespace runtime {
 
@@ -65,6 +66,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     delete_error_log();
 
     InputState& input = create_input_state();
+    SoundSystem& sound = create_sound_system();
 
     seed_random(static_cast<uint32_t>(static_cast<long long>(now_ms())));
 
@@ -74,6 +76,8 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
         leave_fullscreen();
 
     start_input(input, window_state().window, settings.capture_mouse != 0 ? 1 : 0);
+    // Without an audio device the run goes on silently.
+    start_sound(sound.device, window_state().window);
     font_state().current_font = 0;
 
     // When it cannot be made current the folder stays as it was.
