@@ -19,6 +19,7 @@
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
 #include "runtime/screen/startup.h"
+#include "runtime/sound/sound_slots.h"
 #include "support/temp_dir.h"
 
 namespace runtime {
@@ -97,6 +98,12 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
             check(font_state().current_font == 0, 12, "font 0");
             check(window_state().screen_width == 640 && window_state().screen_height == 480,
                   13, "screen size");
+            check(sound_system() != nullptr && sound_system()->device.started &&
+                      sound_system()->device.window == window_state().window,
+                  14, "sound started on the window");
+            shut_down_runtime();
+            check(sound_system() == nullptr && !platform::audio_output_open(), 15,
+                  "sound released at the end");
             std::fprintf(stderr, "startup checks passed\n");
             _exit(0);
         },
