@@ -14,7 +14,8 @@ void set_music_volume(double volume);
 // The music's volume as the mixer holds it, 0..128 (-1 without a mixer).
 int music_volume_level();
 bool music_playing();
-// Stops and frees the music; the audio output is closed too.
+// Stops and frees the music and lets go of the audio output (which closes unless the
+// sound slots still hold it).
 void stop_music();
 
 }  // namespace runtime::platform

@@ -2,6 +2,7 @@
 // window system, one header per area. No SDL type crosses these headers.
 #pragma once
 
+#include "runtime/platform/audio.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/dialogs.h"
 #include "runtime/platform/events.h"

@@ -1,7 +1,6 @@
 // The initialisation sequence. It sits above every module, so each module's object is
-// created here in its place of the order. Sound and network have no module yet; their
-// steps (the sound device and slots, the session state, starting sound on the window)
-// are left out of the order without moving the others.
+// created here in its place of the order. Network has no module yet; its step (the
+// session state) is left out of the order without moving the others.
 #include "runtime/screen/startup.h"
 
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/sound/sound_slots.h"
 
 namespace runtime {
 
@@ -66,6 +66,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     delete_error_log();
 
     InputState& input = create_input_state();
+    SoundSystem& sound = create_sound_system();
     // Bound to the 2D engine, which releases it first when it is destroyed.
     create_scene_3d();
 
@@ -77,6 +78,8 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
         leave_fullscreen();
 
     start_input(input, window_state().window, settings.capture_mouse != 0 ? 1 : 0);
+    // Without an audio device the run goes on silently.
+    start_sound(sound.device, window_state().window);
     font_state().current_font = 0;
 
     // When it cannot be made current the folder stays as it was.

@@ -20,6 +20,7 @@
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
 #include "runtime/screen/startup.h"
+#include "runtime/sound/sound_slots.h"
 #include "support/temp_dir.h"
 
 namespace runtime {
@@ -98,9 +99,14 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
             check(font_state().current_font == 0, 12, "font 0");
             check(window_state().screen_width == 640 && window_state().screen_height == 480,
                   13, "screen size");
-            check(rainbows_3d() != nullptr && rainbows_3d()->renderer == rainbows(), 14, "3D scene");
+            check(sound_system() != nullptr && sound_system()->device.started &&
+                      sound_system()->device.window == window_state().window,
+                  14, "sound started on the window");
+            check(rainbows_3d() != nullptr && rainbows_3d()->renderer == rainbows(), 15, "3D scene");
             shut_down_runtime();
-            check(rainbows_3d() == nullptr && rainbows() == nullptr, 15, "engines released");
+            check(sound_system() == nullptr && !platform::audio_output_open(), 16,
+                  "sound released at the end");
+            check(rainbows_3d() == nullptr && rainbows() == nullptr, 17, "engines released");
             std::fprintf(stderr, "startup checks passed\n");
             _exit(0);
         },

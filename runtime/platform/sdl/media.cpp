@@ -1,10 +1,13 @@
 // Background music on SDL2_mixer: the file is decoded and looped by the mixer's music
-// channel, so no timer is needed to start it again.
+// channel, so no timer is needed to start it again. It plays on the one audio output
+// that the sound slots use too.
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
 #include <algorithm>
+#include <string>
 
+#include "runtime/platform/audio.h"
 #include "runtime/platform/media.h"
 
 namespace runtime::platform {
@@ -22,11 +25,8 @@ MusicPlayer& music_player() {
 bool open_audio() {
     MusicPlayer& player = music_player();
     if (player.audio_open) return true;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
+    std::string reason;
+    if (!open_audio_output(AudioUser::MUSIC, reason)) return false;
     player.audio_open = true;
     return true;
 }
@@ -68,8 +68,7 @@ void stop_music() {
         player.music = nullptr;
     }
     if (player.audio_open) {
-        Mix_CloseAudio();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        close_audio_output(AudioUser::MUSIC);
         player.audio_open = false;
     }
 }
