@@ -58,6 +58,9 @@ OpenGLRainbows::OpenGLRainbows()
 }
 
 OpenGLRainbows::~OpenGLRainbows() {
+    // The scene draws through this engine and owns textures and programs of its context.
+    // A copy, because the release removes the hook itself.
+    if (auto release = gfx2d_hooks().release_3d_scene) release();
     end_render_target();
     for (int32_t t = 0; t < RENDER_TARGET_COUNT; ++t) free_render_target(t);
     free_all_sprites();

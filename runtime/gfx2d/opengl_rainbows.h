@@ -149,6 +149,9 @@ OpenGLRainbows* rainbows();
 struct Gfx2dHooks {
     // Leaves the 3D scene's 3D mode before set_2d_viewport (set by the 3D engine).
     std::function<void()> leave_3d_mode;
+    // Releases the 3D scene bound to the engine, first thing in the engine's destruction
+    // (set by the 3D engine).
+    std::function<void()> release_3d_scene;
     // Presents a frame (load_background's cross-fade); default: the frame loop's show_screen.
     std::function<void()> show_frame;
     // Alpha bits of the back buffer; default: asks OpenGL. Tests force the key-colour path.

@@ -35,6 +35,9 @@ struct GlExtensions {
     PFNGLUSEPROGRAMOBJECTARBPROC glUseProgramObjectARB = nullptr;
     PFNGLGETUNIFORMLOCATIONARBPROC glGetUniformLocationARB = nullptr;
     PFNGLUNIFORM1FARBPROC glUniform1fARB = nullptr;
+    PFNGLUNIFORM2FARBPROC glUniform2fARB = nullptr;
+    PFNGLUNIFORM3FARBPROC glUniform3fARB = nullptr;
+    PFNGLUNIFORM4FARBPROC glUniform4fARB = nullptr;
     PFNGLUNIFORM1IARBPROC glUniform1iARB = nullptr;
     // Framebuffer objects.
     PFNGLBINDRENDERBUFFEREXTPROC glBindRenderbufferEXT = nullptr;

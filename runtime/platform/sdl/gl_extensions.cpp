@@ -65,6 +65,9 @@ void load_gl_extensions_from(const char* ext, void* (*lookup)(const char* name))
         fetch(e.glUseProgramObjectARB, "glUseProgramObjectARB", lookup);
         fetch(e.glGetUniformLocationARB, "glGetUniformLocationARB", lookup);
         fetch(e.glUniform1fARB, "glUniform1fARB", lookup);
+        fetch(e.glUniform2fARB, "glUniform2fARB", lookup);
+        fetch(e.glUniform3fARB, "glUniform3fARB", lookup);
+        fetch(e.glUniform4fARB, "glUniform4fARB", lookup);
         fetch(e.glUniform1iARB, "glUniform1iARB", lookup);
     }
     if (extension_listed(ext, "GL_EXT_framebuffer_object")) {

@@ -1,0 +1,78 @@
+// Helpers shared by the scene's source files: numbers of commands, colours, vectors
+// and column-major 4 x 4 matrices (not part of the public interface).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace runtime::gfx3d_detail {
+
+constexpr double DEGREES = 0.017453292519943295;
+
+// A command's number as a whole 32-bit value: truncated toward zero, NaN as 0, clamped.
+inline int32_t whole(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return 2147483647;
+    if (x <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int32_t>(x);
+}
+
+// A colour number as red, green, blue (and the given alpha) in 0..1.
+struct Rgba {
+    float r, g, b, a;
+};
+inline Rgba rgba_of(uint32_t colour, float alpha = 1.0f) {
+    return {static_cast<float>(colour & 0xFF) / 255.0f,
+            static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+            static_cast<float>((colour >> 16) & 0xFF) / 255.0f, alpha};
+}
+inline uint32_t colour_of(double x) { return static_cast<uint32_t>(whole(x)) & 0xFFFFFFu; }
+
+// Normalises in place when the squared length exceeds 1e-7 (shorter vectors stay as
+// they are rather than being divided by almost nothing).
+template <class T>
+inline void normalise(T v[3]) {
+    const T squared = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+    if (squared <= T(1e-7)) return;
+    const T length = std::sqrt(squared);
+    v[0] /= length;
+    v[1] /= length;
+    v[2] /= length;
+}
+
+// out = a x b for column-major matrices (out may not alias a or b).
+template <class T>
+inline void multiply(const T a[16], const T b[16], T out[16]) {
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            T sum = 0;
+            for (int k = 0; k < 4; ++k) sum += a[k * 4 + row] * b[column * 4 + k];
+            out[column * 4 + row] = sum;
+        }
+    }
+}
+
+// m = m x b, in place.
+inline void multiply_onto(float m[16], const float b[16]) {
+    float out[16];
+    multiply(m, b, out);
+    for (int i = 0; i < 16; ++i) m[i] = out[i];
+}
+
+inline void load_identity(float m[16]) {
+    for (int i = 0; i < 16; ++i) m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+}
+
+// The inverse of a column-major matrix in double precision; false when the magnitude
+// of the determinant is below 1e-12 of the matrix's scale (its largest element to the
+// fourth power, the determinant being of degree four).
+bool invert(const double m[16], double out[16]);
+
+// out = m x (x, y, z, w).
+inline void transform(const double m[16], const double in[4], double out[4]) {
+    for (int row = 0; row < 4; ++row) {
+        out[row] = m[row] * in[0] + m[4 + row] * in[1] + m[8 + row] * in[2] + m[12 + row] * in[3];
+    }
+}
+
+}  // namespace runtime::gfx3d_detail
