@@ -13,6 +13,7 @@
 #include "runtime/gfx3d/object_files.h"
 #include "runtime/gfx3d/object_packing.h"
 #include "runtime/gfx3d/object_table.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gfx3d/world_file.h"
 
 namespace runtime {
@@ -88,7 +89,9 @@ uint32_t colour_value_of(double colour) {
 }  // namespace
 
 double load_object(const DynString& file_name, double object) {
-    ObjectSlot& slot = object_slot(object);
+    ObjectSlot* found = object_slot(object);
+    if (!found) return 0;
+    ObjectSlot& slot = *found;
     free_object_slot(slot);
     const std::string name(file_name.text_of(), file_name.length);
     std::vector<uint8_t> bytes;
@@ -121,18 +124,19 @@ double save_object(double object, const DynString& file_name) {
 }
 
 void start_object(double object) {
-    ObjectSlot& slot = object_slot(object);
-    free_object_slot(slot);
-    slot.meshes.push_back(std::make_unique<MeshObjectX>());
-    slot.mesh_count = 1;
-    ObjectTable& table = object_table();
-    table.building = static_cast<int32_t>(object);
-    table.building_vertices.clear();
+    ObjectSlot* slot = object_slot(object);
+    if (!slot) return;
+    free_object_slot(*slot);
+    slot->meshes.push_back(std::make_unique<MeshObjectX>());
+    slot->mesh_count = 1;
+    ObjectTable* table = object_table();
+    table->building = static_cast<int32_t>(object);
+    table->building_vertices.clear();
 }
 
 void add_object_vertex(double x, double y, double z, double u, double v, double colour) {
-    ObjectTable& table = object_table();
-    if (table.building == NOT_BUILDING) return;
+    ObjectTable* table = object_table();
+    if (!table || table->building == NOT_BUILDING) return;
     MeshVertex vertex;
     vertex.position[0] = static_cast<float>(x);
     vertex.position[1] = static_cast<float>(y);
@@ -140,21 +144,22 @@ void add_object_vertex(double x, double y, double z, double u, double v, double 
     vertex.u = static_cast<float>(u);
     vertex.v = static_cast<float>(v);
     colour_floats(colour_value_of(colour), vertex);
-    table.building_vertices.push_back(vertex);
+    table->building_vertices.push_back(vertex);
 }
 
 void new_object_strip() {
-    ObjectTable& table = object_table();
-    if (table.building == NOT_BUILDING) return;
+    ObjectTable* table = object_table();
+    if (!table || table->building == NOT_BUILDING) return;
     MeshVertex marker;
     colour_floats(STRIP_MARKER, marker);
-    table.building_vertices.push_back(marker);
+    table->building_vertices.push_back(marker);
 }
 
 void end_object() {
-    ObjectTable& table = object_table();
-    if (table.building == NOT_BUILDING) return;
-    ObjectSlot& slot = object_slot(table.building);
+    ObjectTable* found = object_table();
+    if (!found || found->building == NOT_BUILDING) return;
+    ObjectTable& table = *found;
+    ObjectSlot& slot = *object_slot(table.building);
     table.building = NOT_BUILDING;
     slot.loaded = true;
     slot.is_world = false;
@@ -169,7 +174,7 @@ void end_object() {
         // Built vertices carry no normals: they come from the triangles, in the
         // chosen mode (flat when smoothing is off).
         mesh.build();
-        compute_normals(mesh, static_cast<NormalMode>(table.smoothing_mode));
+        compute_normals(mesh, static_cast<NormalMode>(rainbows_3d()->smoothing_mode));
         mesh.build();
     }
     table.building_vertices.clear();
@@ -178,7 +183,7 @@ void end_object() {
 
 void set_object_smoothing(double mode) {
     const int64_t m = std::isfinite(mode) && std::fabs(mode) < 9e15 ? static_cast<int64_t>(mode) : 0;
-    object_table().smoothing_mode = static_cast<int32_t>(((m % 3) + 3) % 3);
+    if (Rainbows3D* scene = rainbows_3d()) scene->smoothing_mode = static_cast<int32_t>(((m % 3) + 3) % 3);
 }
 
 }  // namespace runtime

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <new>
 
-#include "runtime/core/error_log.h"
 #include "runtime/gfx2d/packed_names.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/platform/posix/file_system.h"
 
 namespace runtime {
@@ -61,7 +61,7 @@ bool write_model_file(const std::string& file_name, const std::vector<uint8_t>& 
 
 void report_model_error(bool malloc_error, const std::string& file_name) {
     const std::string line = (malloc_error ? "# malloc error " : "# read error ") + file_name;
-    append_error_log(line.c_str());
+    report_3d_error(line.c_str());
 }
 
 }  // namespace runtime

@@ -17,7 +17,8 @@ ModelFileStatus read_model_file(const std::string& file_name, std::vector<uint8_
 // Writes the bytes to a temporary file beside the destination and renames it into
 // place; false (and no file left behind) on failure or while another opener holds it.
 bool write_model_file(const std::string& file_name, const std::vector<uint8_t>& bytes);
-// Reports a failed model read: "# read error " or "# malloc error " and the name.
+// Reports a failed model read through the 3D error callback: "# read error " or
+// "# malloc error " and the name.
 void report_model_error(bool malloc_error, const std::string& file_name);
 
 }  // namespace runtime

@@ -2,6 +2,7 @@
 // frame, the edge neighbours that shadow volumes need, and the bounding spheres.
 #include "runtime/gfx3d/object_mesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -126,6 +127,16 @@ void MeshObjectX::build() {
     edge_neighbours.clear();
     if (!frames.empty()) {
         collect_triangles(frames[0].vertices, triangles);
+        // Every triangle must exist in every frame, since any two frames are blended.
+        size_t shortest = frames[0].vertices.size();
+        for (const MeshFrame& frame : frames) shortest = std::min(shortest, frame.vertices.size());
+        std::vector<uint32_t> kept;
+        for (size_t i = 0; i + 2 < triangles.size(); i += 3) {
+            if (std::max({triangles[i], triangles[i + 1], triangles[i + 2]}) < shortest) {
+                kept.insert(kept.end(), {triangles[i], triangles[i + 1], triangles[i + 2]});
+            }
+        }
+        triangles.swap(kept);
         find_neighbours(frames[0], triangles, edge_neighbours);
     }
     buffers_stale = true;

@@ -72,6 +72,8 @@ public:
     int32_t texture_b = -1;
     // The buffer objects no longer match the frames (build sets it; drawing uploads).
     bool buffers_stale = true;
+    // Where each frame starts in the vertex buffer, in vertices.
+    std::vector<size_t> frame_starts;
 
     // Expands every frame, finds the triangles and their neighbours, then the bounds.
     void build() override;

@@ -7,14 +7,11 @@
 
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
+#include "runtime/gfx3d/object_commands.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/platform/gl_extensions.h"
 
 namespace runtime {
-
-ObjectTable& object_table() {
-    static ObjectTable table;
-    return table;
-}
 
 namespace {
 
@@ -30,17 +27,29 @@ bool context_ready() {
 
 }  // namespace
 
-ObjectSlot* find_object(double object) {
-    const int32_t n = object_index(object);
-    ObjectTable& table = object_table();
-    return static_cast<size_t>(n) < table.slots.size() ? &table.slots[static_cast<size_t>(n)] : nullptr;
+ObjectTable* object_table() {
+    Rainbows3D* scene = rainbows_3d();
+    if (!scene) return nullptr;
+    if (!scene->objects) {
+        scene->objects = {new ObjectTable, &free_all_objects};
+        scene->objects_start_3d = reset_object_texture;
+        scene->objects_next_frame = [] { set_texture_mipmapping(0); };
+    }
+    return scene->objects.get();
 }
 
-ObjectSlot& object_slot(double object) {
+ObjectSlot* find_object(double object) {
     const size_t n = static_cast<size_t>(object_index(object));
-    ObjectTable& table = object_table();
-    if (n >= table.slots.size()) table.slots.resize(n + 1);
-    return table.slots[n];
+    ObjectTable* table = object_table();
+    return table && n < table->slots.size() ? &table->slots[n] : nullptr;
+}
+
+ObjectSlot* object_slot(double object) {
+    const size_t n = static_cast<size_t>(object_index(object));
+    ObjectTable* table = object_table();
+    if (!table) return nullptr;
+    if (n >= table->slots.size()) table->slots.resize(n + 1);
+    return &table->slots[n];
 }
 
 void release_gl_names(MeshObjectX& mesh) {
@@ -66,10 +75,10 @@ void free_object_slot(ObjectSlot& slot) {
     slot = ObjectSlot{};
 }
 
-void free_all_objects() {
-    ObjectTable& table = object_table();
-    for (ObjectSlot& slot : table.slots) free_object_slot(slot);
-    table = ObjectTable{};
+void free_all_objects(ObjectTable* table) {
+    if (!table) return;
+    for (ObjectSlot& slot : table->slots) free_object_slot(slot);
+    delete table;
 }
 
 }  // namespace runtime

@@ -1,5 +1,6 @@
 // The numbered 3D objects: the slot table, the object being built and the drawing
-// settings the object commands share. The 3D scene owns the table's life.
+// settings the object commands share. The table hangs off the 3D scene, which ends its
+// life while the OpenGL context still exists.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,6 @@ struct ObjectTable {
     std::vector<ObjectSlot> slots;  // grown up to the highest object number used
     int32_t building = NOT_BUILDING;
     std::vector<MeshVertex> building_vertices;
-    int32_t smoothing_mode = 0;
     // The sprite pair objects are drawn with (-1: none), and whether mipmapped.
     int32_t texture_sprite = -1;
     int32_t texture_second_sprite = -1;
@@ -35,18 +35,19 @@ struct ObjectTable {
     // Debug drawing of the collision commands' spheres, boxes and rays.
     bool show_collision_shapes = false;
 };
-ObjectTable& object_table();
+// The scene's table, created on first use; null without a scene.
+ObjectTable* object_table();
 
-// The slot of an object number, or null when nothing was ever put there. A number
-// outside 0..OBJECT_COUNT-1 is an error stop 9.
+// The slot of an object number, or null when nothing was ever put there or there is no
+// scene. A number outside 0..OBJECT_COUNT-1 is an error stop 9.
 ObjectSlot* find_object(double object);
-// The slot, created when needed (error stop 9 as above).
-ObjectSlot& object_slot(double object);
+// The slot, created when needed; null without a scene (error stop 9 as above).
+ObjectSlot* object_slot(double object);
 // Empties the slot, deleting its buffers and textures while a context is ready.
 void free_object_slot(ObjectSlot& slot);
 // Deletes the buffer objects and texture of one mesh while a context is ready.
 void release_gl_names(MeshObjectX& mesh);
-// Empties every slot and resets the table (the scene's teardown).
-void free_all_objects();
+// Empties every slot (the scene's teardown deletes the table through this).
+void free_all_objects(ObjectTable* table);
 
 }  // namespace runtime
