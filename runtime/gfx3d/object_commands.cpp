@@ -118,9 +118,7 @@ double load_object(const DynString& file_name, double object) {
 double save_object(double object, const DynString& file_name) {
     const ObjectSlot* slot = find_object(object);
     if (!slot || !slot->loaded || slot->is_world || slot->meshes.empty()) return 0;
-    std::vector<uint8_t> bytes;
-    if (!write_ddd_binary(*slot->meshes[0], bytes)) return 0;
-    return write_model_file(std::string(file_name.text_of(), file_name.length), bytes) ? 1 : 0;
+    return save_mesh_file(*slot->meshes[0], std::string(file_name.text_of(), file_name.length)) ? 1 : 0;
 }
 
 void start_object(double object) {

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "runtime/gfx2d/packed_names.h"
+#include "runtime/gfx3d/ddd_format.h"
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/platform/posix/file_system.h"
 
@@ -57,6 +58,11 @@ bool write_model_file(const std::string& file_name, const std::vector<uint8_t>& 
     if (!ok && created) ::unlink(temp.c_str());
     if (held >= 0) ::close(held);
     return ok;
+}
+
+bool save_mesh_file(const MeshObjectX& mesh, const std::string& file_name) {
+    std::vector<uint8_t> bytes;
+    return write_ddd_binary(mesh, bytes) && write_model_file(file_name, bytes);
 }
 
 void report_model_error(bool malloc_error, const std::string& file_name) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/gfx3d/object_mesh.h"
+
 namespace runtime {
 
 // The largest model or world file read; larger ones fail as "# malloc error".
@@ -17,6 +19,9 @@ ModelFileStatus read_model_file(const std::string& file_name, std::vector<uint8_
 // Writes the bytes to a temporary file beside the destination and renames it into
 // place; false (and no file left behind) on failure or while another opener holds it.
 bool write_model_file(const std::string& file_name, const std::vector<uint8_t>& bytes);
+// The mesh as a binary .ddd file (save_object, and the OBJ import tool); false when the
+// mesh has no frames or the file cannot be written.
+bool save_mesh_file(const MeshObjectX& mesh, const std::string& file_name);
 // Reports a failed model read through the 3D error callback: "# read error " or
 // "# malloc error " and the name.
 void report_model_error(bool malloc_error, const std::string& file_name);

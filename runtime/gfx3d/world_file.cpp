@@ -59,7 +59,7 @@ bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder,
     for (int64_t i = 1; i <= mesh_count; ++i) {
         const std::string number = std::to_string(i);
         const std::string name = value_of(store, "objects", number);
-        if (name.empty()) return false;
+        if (name.empty()) continue;  // a count larger than the list names nothing more
         WorldMesh mesh;
         mesh.file = folder + name;
         // Texture numbers count from 1; anything outside the list means none.
@@ -71,7 +71,7 @@ bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder,
         mesh.texture_b = texture("tb");
         out.meshes.push_back(std::move(mesh));
     }
-    return true;
+    return !out.meshes.empty();
 }
 
 }  // namespace runtime
