@@ -66,6 +66,8 @@ void light(double n_value, double colour_value, const float p[3], const float d_
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     if (view_axis) {
+        // In eye space, so that it shines along the view axis whatever the camera.
+        glLoadIdentity();
         const float along_view[4] = {0, 0, 1, 0};
         glLightfv(id, GL_POSITION, along_view);
         glLightfv(id, GL_DIFFUSE, diffuse);

@@ -5,17 +5,15 @@
 #include <cmath>
 #include <cstdint>
 
+#include "runtime/gfx2d/gfx2d_internal.h"
+
 namespace runtime::gfx3d_detail {
 
-constexpr double DEGREES = 0.017453292519943295;
+// Numbers of commands become whole numbers and colours as in the 2D engine.
+using gfx2d_detail::colour_of;
+using gfx2d_detail::whole;
 
-// A command's number as a whole 32-bit value: truncated toward zero, NaN as 0, clamped.
-inline int32_t whole(double x) {
-    if (std::isnan(x)) return 0;
-    if (x >= 2147483647.0) return 2147483647;
-    if (x <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int32_t>(x);
-}
+constexpr double DEGREES = 0.017453292519943295;
 
 // A colour number as red, green, blue (and the given alpha) in 0..1.
 struct Rgba {
@@ -26,7 +24,6 @@ inline Rgba rgba_of(uint32_t colour, float alpha = 1.0f) {
             static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
             static_cast<float>((colour >> 16) & 0xFF) / 255.0f, alpha};
 }
-inline uint32_t colour_of(double x) { return static_cast<uint32_t>(whole(x)) & 0xFFFFFFu; }
 
 // Normalises in place when the squared length exceeds 1e-7 (shorter vectors stay as
 // they are rather than being divided by almost nothing).

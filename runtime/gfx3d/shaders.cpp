@@ -79,11 +79,6 @@ uint32_t compile_file(const DynString& file_name, GLenum kind) {
     return shader;
 }
 
-void use_program(uint32_t program) {
-    const platform::GlExtensions& ext = platform::gl_extensions();
-    if (ext.glUseProgramObjectARB) ext.glUseProgramObjectARB(program);
-}
-
 void set_uniform(double slot_number, const DynString& name, int count, const double* v) {
     Rainbows3D* scene = rainbows_3d();
     const int32_t slot = whole(slot_number);
@@ -103,8 +98,7 @@ void set_uniform(double slot_number, const DynString& name, int count, const dou
             default: ext.glUniform4fARB(location, f(0), f(1), f(2), f(3)); break;
         }
     }
-    const int32_t current = scene->current_shader;
-    use_program(valid_slot(current) ? scene->shader_programs[current].program : 0);
+    use_program(program_in_use(*scene));
 }
 
 }  // namespace
@@ -167,6 +161,16 @@ void set_shader_uniform(double slot, const DynString& name, double a, double b, 
                         double d) {
     const double v[] = {a, b, c, d};
     set_uniform(slot, name, 4, v);
+}
+
+void use_program(uint32_t program) {
+    const platform::GlExtensions& ext = platform::gl_extensions();
+    if (ext.glUseProgramObjectARB) ext.glUseProgramObjectARB(program);
+}
+
+uint32_t program_in_use(const Rainbows3D& scene) {
+    const int32_t slot = scene.current_shader;
+    return valid_slot(slot) ? scene.shader_programs[slot].program : 0;
 }
 
 void select_no_shader(Rainbows3D& scene) {

@@ -10,6 +10,7 @@
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/gfx3d/rainbows3d.h"
+#include "runtime/gfx3d/shaders_internal.h"
 #include "runtime/platform/gl_extensions.h"
 
 namespace runtime {
@@ -20,16 +21,6 @@ namespace {
 constexpr int SHADE_WIDTH = 3000;
 constexpr int SHADE_HEIGHT = 2000;
 constexpr float SHADE_ALPHA = 0.5f;
-
-void use_program(uint32_t program) {
-    const platform::GlExtensions& ext = platform::gl_extensions();
-    if (ext.glUseProgramObjectARB) ext.glUseProgramObjectARB(program);
-}
-
-uint32_t program_in_use(const Rainbows3D& scene) {
-    const int32_t slot = scene.current_shader;
-    return slot >= 0 && slot < SHADER_SLOT_COUNT ? scene.shader_programs[slot].program : 0;
-}
 
 // Texturing off on both units (the caller has saved the enable bits).
 void disable_texturing() {

@@ -12,6 +12,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/files/packed_archive.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/font.h"
@@ -97,6 +98,9 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
             check(font_state().current_font == 0, 12, "font 0");
             check(window_state().screen_width == 640 && window_state().screen_height == 480,
                   13, "screen size");
+            check(rainbows_3d() != nullptr && rainbows_3d()->renderer == rainbows(), 14, "3D scene");
+            shut_down_runtime();
+            check(rainbows_3d() == nullptr && rainbows() == nullptr, 15, "engines released");
             std::fprintf(stderr, "startup checks passed\n");
             _exit(0);
         },
