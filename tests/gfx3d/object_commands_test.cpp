@@ -202,6 +202,20 @@ TEST_F(ObjectTest, ShadowVolumeDarkensTheFloorBehindAnObject) {
     EXPECT_NEAR(static_cast<int>(shadow & 0xFF), 128, 2);
 }
 
+TEST_F(ObjectTest, ShaderInUseDrawsObjectsAndGetsTheAuxiliaryDirections) {
+    ASSERT_TRUE(platform::gl_extensions().has_shader_objects());
+    const std::string vertex = write("v.glsl",
+        "varying vec3 aux;\nvoid main() { aux = gl_MultiTexCoord2.xyz; gl_Position = ftransform(); }\n");
+    const std::string fragment = write("f.glsl", "varying vec3 aux;\nvoid main() { gl_FragColor = vec4(abs(aux), 1.0); }\n");
+    ASSERT_EQ(load_shader(1, text(vertex), text(fragment)), 1) << (errors.empty() ? "" : errors[0]);
+    ASSERT_EQ(load_object(text(write("square.ddd", moving_square(0, 0))), 1), 1);
+    look_at_origin();
+    use_shader(1);
+    draw_object_frame(1, 0);
+    // Loaded vertices carry normal-table entry 0 as both auxiliary directions.
+    EXPECT_TRUE(colour_near(pixel_at(0, 0, 0), 0xD90086, 2));
+}
+
 TEST_F(ObjectTest, CollisionsFollowTheObjectTransform) {
     ASSERT_EQ(load_object(text(write("square.ddd", moving_square(0, 0))), 1), 1);
     EXPECT_EQ(object_sphere_collision(1, 0, 0.5, 0, 0, 0.3), 1);
