@@ -1,32 +1,17 @@
 // The obj2ddd tool as a child process: OBJ models and frame sequences it converts load
 // and collide as drawn; bad input is refused with a reason and writes nothing.
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 
 #include "object_fixture.h"
 #include "runtime/gfx3d/object_table.h"
+#include "support/run_command.h"
 
 namespace runtime {
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    std::string out;
-};
+using ToolRun = test_support::CommandRun;
 
-ToolRun obj2ddd(const std::string& args) {
-    ToolRun r;
-    FILE* p = popen((std::string(OBJ2DDD_PATH) + " " + args + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+ToolRun obj2ddd(const std::string& args) { return test_support::run_command(std::string(OBJ2DDD_PATH) + " " + args); }
 
 // A cube of side 2 on the origin; quads, texture coordinates, negative indices in one face.
 const char* CUBE =
