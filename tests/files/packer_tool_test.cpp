@@ -1,12 +1,11 @@
 // The rtpack tool as a child process: archives it makes are found by the runtime's
 // lookup with identical bytes, standalone and appended; bad input leaves no output.
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <random>
 
 #include "files_fixture.h"
 #include "runtime/files/files.h"
+#include "support/run_command.h"
 
 using files_test::FilesTest;
 using files_test::make_file;
@@ -15,23 +14,9 @@ using test_support::read_file;
 
 namespace {
 
-struct ToolRun {
-    int code = -1;
-    std::string out;
-};
+using ToolRun = test_support::CommandRun;
 
-ToolRun rtpack(const std::string& args) {
-    ToolRun r;
-    std::string command = std::string(RTPACK_PATH) + " " + args + " 2>&1";
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+ToolRun rtpack(const std::string& args) { return test_support::run_command(std::string(RTPACK_PATH) + " " + args); }
 
 std::string noise(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
