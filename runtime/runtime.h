@@ -8,3 +8,4 @@
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/gfx3d/gfx3d.h"
 #include "runtime/input/input.h"
+#include "runtime/net/net.h"

@@ -1,7 +1,7 @@
 // The initialisation sequence. It sits above every module, so each module's object is
-// created here in its place of the order. Sound, network and the 3D scene have no
-// module yet; their steps (the sound device and slots, the session state, the scene,
-// starting sound on the window) are left out of the order without moving the others.
+// created here in its place of the order. Sound and the 3D scene have no module yet;
+// their steps (the sound device and slots, the scene, starting sound on the window) are
+// left out of the order without moving the others.
 #include "runtime/screen/startup.h"
 
 #include <unistd.h>
@@ -16,6 +16,7 @@
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/mouse.h"
+#include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -65,6 +66,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     delete_error_log();
 
     InputState& input = create_input_state();
+    create_net_session();
 
     seed_random(static_cast<uint32_t>(static_cast<long long>(now_ms())));
 

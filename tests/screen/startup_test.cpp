@@ -13,6 +13,7 @@
 #include "runtime/files/packed_archive.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
+#include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -97,6 +98,7 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
             check(font_state().current_font == 0, 12, "font 0");
             check(window_state().screen_width == 640 && window_state().screen_height == 480,
                   13, "screen size");
+            check(net_session() != nullptr, 14, "network session");
             std::fprintf(stderr, "startup checks passed\n");
             _exit(0);
         },
@@ -138,7 +140,7 @@ TEST_F(Startup, NoWindowStopsTheSequence) {
             initialise_runtime("", 1, "no window");
             std::fflush(stdout);
             check(test_support::read_file(out).empty(), 1, "no Init OK");
-            check(input_state() == nullptr, 2, "no input state");
+            check(input_state() == nullptr && net_session() == nullptr, 2, "no input state");
             check(test_support::read_file(error_log_path()) == "old line\r\n", 3,
                   "log untouched");
             check(current_folder() == before, 4, "folder unchanged");
