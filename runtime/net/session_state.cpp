@@ -3,6 +3,7 @@
 // answers requests there.
 #include "runtime/net/session_state.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -30,8 +31,15 @@ struct Received {
     int source;  // the host's connection it came on; NO_SOCKET: the client socket
 };
 
+// The frames of one pass leave together: fewer, fuller packets on the wire.
 void send_all(const std::vector<Outgoing>& out) {
-    for (const Outgoing& o : out) write_frame(o.socket, o.frame);
+    std::vector<int> sockets;
+    for (const Outgoing& o : out) {
+        write_frame(o.socket, o.frame, false);
+        if (std::find(sockets.begin(), sockets.end(), o.socket) == sockets.end())
+            sockets.push_back(o.socket);
+    }
+    for (int socket : sockets) platform::datagram_flush(socket);
 }
 
 // Step 1: registrations of new local players go out; records nobody waits for go.
@@ -264,10 +272,11 @@ void close_at_exit() { close_net_session(); }
 
 }  // namespace
 
-bool write_frame(int socket, const Frame& frame) {
+bool write_frame(int socket, const Frame& frame, bool send_now) {
     uint8_t bytes[FRAME_MAX_SIZE];
     const size_t n = encode_frame(frame, bytes);
-    return n > 0 && socket != platform::NO_SOCKET && platform::datagram_write(socket, bytes, n);
+    return n > 0 && socket != platform::NO_SOCKET &&
+           platform::datagram_write(socket, bytes, n, send_now);
 }
 
 NetSession* net_session() { return session_slot().get(); }

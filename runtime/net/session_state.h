@@ -74,7 +74,8 @@ void stop_and_reset_session(NetSession& session);
 void stop_session(NetSession& session);
 void start_worker(NetSession& session);
 
-// One frame on a socket; false when it could not be sent.
-bool write_frame(int socket, const Frame& frame);
+// One frame on a socket (at once, or at the socket's next flush); false when it
+// could not be sent.
+bool write_frame(int socket, const Frame& frame, bool send_now = true);
 
 }  // namespace runtime

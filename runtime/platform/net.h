@@ -60,8 +60,11 @@ int datagram_accept(int listener);
 // One datagram into `into` (cut to capacity): its size; 0 when none waits; -1 with
 // PEER_CLOSED once the peer is gone and everything it sent has been read.
 long datagram_read(int socket, uint8_t* into, size_t capacity);
-// Sends one datagram now; false when the connection is gone or the size is refused.
-bool datagram_write(int socket, const uint8_t* bytes, size_t size);
+// Sends one datagram: at once, or with `send_now` false at the next datagram_flush
+// (several then share one packet on the wire). False when the connection is gone or
+// the size is refused.
+bool datagram_write(int socket, const uint8_t* bytes, size_t size, bool send_now = true);
+void datagram_flush(int socket);
 // Closes a socket. A connection first delivers what it has sent (bounded wait).
 void datagram_close(int socket);
 // The sockets of `group` that have a datagram waiting or a closed peer (no waiting).

@@ -312,7 +312,7 @@ long datagram_read(int socket, uint8_t* into, size_t capacity) {
     return static_cast<long>(n);
 }
 
-bool datagram_write(int socket, const uint8_t* bytes, size_t size) {
+bool datagram_write(int socket, const uint8_t* bytes, size_t size, bool send_now) {
     DatagramLayer& l = layer();
     std::lock_guard hold(l.lock);
     Connection* c = find(l, socket);
@@ -326,10 +326,18 @@ bool datagram_write(int socket, const uint8_t* bytes, size_t size) {
         enet_packet_destroy(packet);
         return fail(NetError::SYSTEM);
     }
-    // Send at once rather than on the next service: latency matters more than batching.
-    enet_host_flush(find(l, owner_of(socket, *c))->host);
+    if (send_now) enet_host_flush(find(l, owner_of(socket, *c))->host);
     set_net_last_error(NetError::NONE);
     return true;
+}
+
+void datagram_flush(int socket) {
+    DatagramLayer& l = layer();
+    std::lock_guard hold(l.lock);
+    const Connection* c = find(l, socket);
+    if (c == nullptr) return;
+    const Connection* owner = find(l, owner_of(socket, *c));
+    if (owner != nullptr && owner->host != nullptr) enet_host_flush(owner->host);
 }
 
 void datagram_close(int socket) {
