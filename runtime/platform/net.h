@@ -13,7 +13,7 @@ namespace runtime::platform {
 
 constexpr int NO_SOCKET = -1;
 // Largest datagram a message connection carries; larger ones are refused.
-constexpr size_t DATAGRAM_MAX_SIZE = 4096;
+constexpr size_t DATAGRAM_MAX_SIZE = 2048;
 // Connections a listening socket accepts at most.
 constexpr size_t DATAGRAM_MAX_CONNECTIONS = 100;
 

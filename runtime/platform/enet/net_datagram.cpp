@@ -25,7 +25,7 @@ namespace {
 constexpr enet_uint32 PEER_TIMEOUT_MIN_MS = 5000;
 constexpr enet_uint32 PEER_TIMEOUT_MAX_MS = 15000;
 // Datagrams one connection may hold unread before its host is left alone for a while.
-constexpr size_t INBOX_LIMIT = 4096;
+constexpr size_t INBOX_LIMIT = 1024;
 // Bound of one pull of events from a host, so a flood cannot keep a caller inside.
 constexpr int EVENTS_PER_PULL = 4096;
 constexpr size_t WAITING_DATA_LIMIT = 1 << 20;
