@@ -23,7 +23,7 @@ constexpr int32_t PLAYER_UNSENT = -1;   // registration not yet sent
 constexpr int32_t PLAYER_GIVEN_UP = -2; // nobody waits for the id any more
 constexpr int32_t PLAYER_WAITING = -3;  // registration sent, id awaited
 // Frames a connection gives per worker pass at most, so one cannot starve the others.
-constexpr int READS_PER_PASS = 256;
+constexpr int READS_PER_PASS = 1024;
 // Remote players the host keeps at most; registrations beyond are not answered.
 constexpr size_t MAX_REMOTE_PLAYERS = 1024;
 
