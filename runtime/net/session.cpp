@@ -44,7 +44,11 @@ int32_t wait_for_id(NetSession& s, PlayerRecord& p) {
             std::lock_guard hold(s.lock);
             if (p.id >= 0) return p.id;
             if (poll == POLLS) {
-                p.id = PLAYER_GIVEN_UP;
+                // Never sent (no worker runs): nobody else will free it.
+                if (!p.registration_sent)
+                    s.local_players.remove_if([&](const PlayerRecord& r) { return &r == &p; });
+                else
+                    p.id = PLAYER_GIVEN_UP;
                 return -1;
             }
         }

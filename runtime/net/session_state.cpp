@@ -42,7 +42,7 @@ void send_all(const std::vector<Outgoing>& out) {
     for (int socket : sockets) platform::datagram_flush(socket);
 }
 
-// Step 1: registrations of new local players go out; records nobody waits for go.
+// Registrations of new local players go out; records nobody waits for go.
 void register_local_players(NetSession& s, std::vector<Outgoing>& out) {
     for (auto it = s.local_players.begin(); it != s.local_players.end();) {
         if (it->id == PLAYER_UNSENT) {
@@ -71,7 +71,7 @@ void read_frames(int socket, std::vector<Received>& got, int source, bool& close
     }
 }
 
-// Step 3 (host): new connections, then the frames of every ready connection. False
+// Host: new connections, then the frames of every ready connection. False
 // when the server socket can no longer accept.
 bool read_connections(NetSession& s, std::vector<Received>& got, std::vector<int>& closed) {
     bool listening = true;
@@ -102,7 +102,7 @@ PlayerRecord* find_player(std::list<PlayerRecord>& players, int32_t id) {
     return nullptr;
 }
 
-// Steps 4 and 6: what the host sent this program.
+// What the host sent this program: messages for its players, ids, replies.
 void take_from_host(NetSession& s, Frame& frame, std::vector<Outgoing>& out) {
     if (frame.type == FRAME_MESSAGE) {
         PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
@@ -176,7 +176,7 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
     out.push_back({socket, std::move(reply)});
 }
 
-// Step 5 (host): a frame a connection sent. Apart from a registration, a frame counts
+// Host: a frame a connection sent. Apart from a registration, a frame counts
 // only when its sender is a player registered on that same connection.
 void route(NetSession& s, Received& r, std::vector<Outgoing>& out) {
     Frame& frame = r.frame;

@@ -227,6 +227,7 @@ TEST_F(NetTest, WithoutAHostRequestsGiveUpAfterFiveSeconds) {
     const double start = platform::now_ms();
     EXPECT_EQ(text(net_add_player("Solo")), "-1");
     EXPECT_GE(platform::now_ms() - start, 4900);
+    EXPECT_TRUE(net_session()->local_players.empty());
     EXPECT_EQ(count_now(), 0);
     // Refused at once: a name or a text that does not fit its frame.
     const double quick = platform::now_ms();

@@ -367,15 +367,14 @@ void datagram_close(int socket) {
         c->closing = true;
         enet_peer_disconnect_later(c->peer, 0);
         const double deadline = now_ms() + CLOSE_WAIT_MS;
-        while (!c->closed && now_ms() < deadline) {
+        for (;;) {
             pull_all(l);
-            c = find(l, socket);
-            if (c->closed) break;
+            if (c->closed || now_ms() >= deadline) break;
             hold.unlock();
             sleep_for_ms(1);
             hold.lock();
-            c = find(l, socket);
-            if (c == nullptr) return;
+            // Closed meanwhile by another thread: nothing left to do.
+            if ((c = find(l, socket)) == nullptr) return;
         }
     }
     if (c->peer != nullptr) enet_peer_reset(c->peer);
