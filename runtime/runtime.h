@@ -9,3 +9,4 @@
 #include "runtime/gfx3d/gfx3d.h"
 #include "runtime/input/input.h"
 #include "runtime/sound/sound.h"
+#include "runtime/net/net.h"

@@ -11,7 +11,7 @@ BUILD_DIR="$root/build" "$root/tools/build.sh"
 echo "== tests =="
 ctest --test-dir "$root/build" -j"$jobs" --output-on-failure
 
-echo "== sanitizer build and tests (core, files, path, app) =="
+echo "== sanitizer build and tests (core, files, path, net, app) =="
 BUILD_DIR="$root/build-sanitize" BUILD_TYPE=Debug "$root/tools/build.sh" \
-  -DRUNTIME_SANITIZE=ON -DRUNTIME_BUILD_BENCHMARKS=OFF "-DRUNTIME_TEST_MODULES=core;files;path;app"
+  -DRUNTIME_SANITIZE=ON -DRUNTIME_BUILD_BENCHMARKS=OFF "-DRUNTIME_TEST_MODULES=core;files;path;net;app"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-sanitize" -j"$jobs" --output-on-failure

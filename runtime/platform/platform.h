@@ -10,4 +10,5 @@
 #include "runtime/platform/input_devices.h"
 #include "runtime/platform/keyboard.h"
 #include "runtime/platform/media.h"
+#include "runtime/platform/net.h"
 #include "runtime/platform/window.h"

@@ -1,6 +1,5 @@
 // The initialisation sequence. It sits above every module, so each module's object is
-// created here in its place of the order. Network has no module yet; its step (the
-// session state) is left out of the order without moving the others.
+// created here in its place of the order.
 #include "runtime/screen/startup.h"
 
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/mouse.h"
+#include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -67,6 +67,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
 
     InputState& input = create_input_state();
     SoundSystem& sound = create_sound_system();
+    create_net_session();
     // Bound to the 2D engine, which releases it first when it is destroyed.
     create_scene_3d();
 

@@ -14,6 +14,7 @@
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/input/input_state.h"
+#include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -103,7 +104,9 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
                       sound_system()->device.window == window_state().window,
                   14, "sound started on the window");
             check(rainbows_3d() != nullptr && rainbows_3d()->renderer == rainbows(), 15, "3D scene");
+            check(net_session() != nullptr, 18, "network session");
             shut_down_runtime();
+            check(net_session() == nullptr, 19, "network session closed");
             check(sound_system() == nullptr && !platform::audio_output_open(), 16,
                   "sound released at the end");
             check(rainbows_3d() == nullptr && rainbows() == nullptr, 17, "engines released");
@@ -148,7 +151,7 @@ TEST_F(Startup, NoWindowStopsTheSequence) {
             initialise_runtime("", 1, "no window");
             std::fflush(stdout);
             check(test_support::read_file(out).empty(), 1, "no Init OK");
-            check(input_state() == nullptr, 2, "no input state");
+            check(input_state() == nullptr && net_session() == nullptr, 2, "no input state");
             check(test_support::read_file(error_log_path()) == "old line\r\n", 3,
                   "log untouched");
             check(current_folder() == before, 4, "folder unchanged");

@@ -1,0 +1,14 @@
+#include "runtime/net/http_reply.h"
+
+namespace runtime {
+
+size_t ReplyHeaderScan::feed(std::span<const uint8_t> chunk) {
+    for (size_t i = 0; i < chunk.size() && !ended(); ++i) {
+        if (chunk[i] == '\r') continue;
+        line_feeds = chunk[i] == '\n' ? line_feeds + 1 : 0;
+        if (ended()) return i + 1;
+    }
+    return ended() ? 0 : chunk.size();
+}
+
+}  // namespace runtime

@@ -1,0 +1,362 @@
+// The session's life (creation, stop and reset, the end) and its worker thread, which
+// every 10 ms registers local players, reads frames, routes them through the host and
+// answers requests there.
+#include "runtime/net/session_state.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+
+#include "runtime/core/lifecycle.h"
+
+namespace runtime {
+
+namespace {
+
+constexpr auto WORKER_PERIOD = std::chrono::milliseconds(10);
+
+std::unique_ptr<NetSession>& session_slot() {
+    static std::unique_ptr<NetSession> session;
+    return session;
+}
+
+struct Outgoing {
+    int socket;
+    Frame frame;
+};
+
+struct Received {
+    Frame frame;
+    int source;  // the host's connection it came on; NO_SOCKET: the client socket
+};
+
+// The frames of one pass leave together: fewer, fuller packets on the wire.
+void send_all(const std::vector<Outgoing>& out) {
+    std::vector<int> sockets;
+    for (const Outgoing& o : out) {
+        write_frame(o.socket, o.frame, false);
+        if (std::find(sockets.begin(), sockets.end(), o.socket) == sockets.end())
+            sockets.push_back(o.socket);
+    }
+    for (int socket : sockets) platform::datagram_flush(socket);
+}
+
+// Registrations of new local players go out; records nobody waits for go.
+void register_local_players(NetSession& s, std::vector<Outgoing>& out) {
+    for (auto it = s.local_players.begin(); it != s.local_players.end();) {
+        if (it->id == PLAYER_UNSENT) {
+            Registration r{it->hidden, s.is_host, it->name};
+            out.push_back({s.client_socket, make_frame(FRAME_REGISTER, 0, -1, encode_registration(r))});
+            it->id = PLAYER_WAITING;
+            it->registration_sent = true;
+        }
+        // A given-up record whose registration went out stays until its id comes, so
+        // the ids that follow go to the records they belong to.
+        if (it->id == PLAYER_GIVEN_UP && !it->registration_sent)
+            it = s.local_players.erase(it);
+        else
+            ++it;
+    }
+}
+
+void read_frames(int socket, std::vector<Received>& got, int source, bool& closed) {
+    uint8_t bytes[platform::DATAGRAM_MAX_SIZE];
+    for (int i = 0; i < READS_PER_PASS; ++i) {
+        const long n = platform::datagram_read(socket, bytes, sizeof bytes);
+        if (n < 0) closed = true;
+        if (n <= 0) return;
+        FrameParse parse = parse_frame({bytes, static_cast<size_t>(n)});
+        if (parse.error == FrameError::NONE) got.push_back({std::move(parse.frame), source});
+    }
+}
+
+// Host: new connections, then the frames of every ready connection. False
+// when the server socket can no longer accept.
+bool read_connections(NetSession& s, std::vector<Received>& got, std::vector<int>& closed) {
+    bool listening = true;
+    for (;;) {
+        const int socket = platform::datagram_accept(s.server_socket);
+        if (socket == platform::NO_SOCKET) {
+            listening = platform::net_last_error() == platform::NetError::NONE;
+            break;
+        }
+        if (s.connections.size() < platform::DATAGRAM_MAX_CONNECTIONS)
+            s.connections.push_back(socket);
+        else
+            platform::datagram_close(socket);
+    }
+    std::vector<int> ready;
+    platform::datagram_poll(s.connections, ready);
+    for (int socket : ready) {
+        bool gone = false;
+        read_frames(socket, got, socket, gone);
+        if (gone) closed.push_back(socket);
+    }
+    return listening;
+}
+
+PlayerRecord* find_player(std::list<PlayerRecord>& players, int32_t id) {
+    for (PlayerRecord& p : players)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+// What the host sent this program: messages for its players, ids, replies.
+void take_from_host(NetSession& s, Frame& frame, std::vector<Outgoing>& out) {
+    if (frame.type == FRAME_MESSAGE) {
+        PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
+        if (p != nullptr) p->queue.push_back(std::move(frame));
+        return;
+    }
+    if (frame.sender != 0) return;
+    if (frame.type == FRAME_PLAYER_ID) {
+        for (auto it = s.local_players.begin(); it != s.local_players.end(); ++it) {
+            if (it->id == PLAYER_WAITING) {
+                it->id = frame.target;
+                return;
+            }
+            if (it->id == PLAYER_GIVEN_UP && it->registration_sent) {
+                // Its program gave up waiting: the host must not keep the player.
+                out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
+                s.local_players.erase(it);
+                return;
+            }
+        }
+        return;
+    }
+    if (frame.type >= 100) {
+        const int late = frame.type - FRAME_COUNT;
+        if (late >= 0 && late < static_cast<int>(s.late_replies.size()) &&
+            s.late_replies[late] > 0 && frame.target == s.my_request_id)
+            --s.late_replies[late];
+        else
+            s.replies.push_back(std::move(frame));
+    }
+}
+
+void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<Outgoing>& out) {
+    Frame reply = make_frame(frame.type, frame.sender, 0);
+    int32_t argument = -1;
+    switch (frame.type) {
+        case FRAME_COUNT: {
+            int32_t count = 0;
+            for (const PlayerRecord& p : s.remote_players) count += p.hidden ? 0 : 1;
+            reply.payload = int_payload(count);
+            break;
+        }
+        case FRAME_NTH_PLAYER: {
+            int32_t id = 0;
+            if (read_int_payload(frame, argument) && argument >= 0) {
+                for (const PlayerRecord& p : s.remote_players) {
+                    if (p.hidden) continue;
+                    if (argument-- == 0) {
+                        id = p.id;
+                        break;
+                    }
+                }
+            }
+            reply.payload = int_payload(id);
+            break;
+        }
+        case FRAME_NAME: {
+            const PlayerRecord* p = read_int_payload(frame, argument)
+                                        ? find_player(s.remote_players, argument)
+                                        : nullptr;
+            if (p == nullptr || p->name.empty()) return;  // no answer: the asker times out
+            reply.payload = p->name;
+            break;
+        }
+        case FRAME_GREETING:
+            reply.payload = int_payload(1);
+            break;
+        default:
+            return;
+    }
+    out.push_back({socket, std::move(reply)});
+}
+
+// Host: a frame a connection sent. Apart from a registration, a frame counts
+// only when its sender is a player registered on that same connection.
+void route(NetSession& s, Received& r, std::vector<Outgoing>& out) {
+    Frame& frame = r.frame;
+    if (frame.type == FRAME_REGISTER) {
+        if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS) return;
+        const Registration registration = decode_registration(frame.payload);
+        PlayerRecord p;
+        p.socket = r.source;
+        p.id = s.next_player_id++;
+        p.hidden = registration.hidden;
+        p.name = registration.name;
+        s.remote_players.push_back(std::move(p));
+        out.push_back({r.source, make_frame(FRAME_PLAYER_ID, s.remote_players.back().id, 0)});
+        return;
+    }
+    PlayerRecord* sender = find_player(s.remote_players, frame.sender);
+    if (sender == nullptr || sender->socket != r.source) return;
+    if (frame.type == FRAME_MESSAGE) {
+        if (frame.target == TARGET_EVERYBODY) {
+            for (const PlayerRecord& p : s.remote_players) {
+                if (p.hidden || p.id == frame.sender) continue;
+                out.push_back({p.socket, frame});
+                out.back().frame.target = p.id;
+            }
+        } else if (const PlayerRecord* p = find_player(s.remote_players, frame.target)) {
+            out.push_back({p->socket, std::move(frame)});
+        }
+        return;
+    }
+    if (frame.target != 0) return;
+    if (frame.type == FRAME_LEAVE) {
+        s.remote_players.remove_if([&](const PlayerRecord& p) { return &p == sender; });
+        return;
+    }
+    answer_request(s, frame, r.source, out);
+}
+
+void worker_pass(NetSession& s) {
+    std::vector<Outgoing> out;
+    {
+        std::lock_guard hold(s.lock);
+        register_local_players(s, out);
+    }
+    send_all(out);
+    out.clear();
+
+    std::vector<Received> got;
+    std::vector<int> closed;
+    bool client_gone = false;
+    read_frames(s.client_socket, got, platform::NO_SOCKET, client_gone);
+    const bool listening = !s.is_host || read_connections(s, got, closed);
+    {
+        std::lock_guard hold(s.lock);
+        for (Received& r : got) {
+            if (r.source == platform::NO_SOCKET)
+                take_from_host(s, r.frame, out);
+            else
+                route(s, r, out);
+        }
+        // A connection that is gone takes all its players with it, after its last frames.
+        for (int socket : closed)
+            s.remote_players.remove_if([&](const PlayerRecord& p) { return p.socket == socket; });
+        if (!listening) s.quit = true;
+    }
+    send_all(out);
+    for (int socket : closed) {
+        std::erase(s.connections, socket);
+        platform::datagram_close(socket);
+    }
+}
+
+void worker_main(NetSession* s) {
+    auto next = std::chrono::steady_clock::now();
+    for (;;) {
+        {
+            std::lock_guard hold(s->lock);
+            if (s->quit) {
+                s->running = false;
+                return;
+            }
+        }
+        worker_pass(*s);
+        next += WORKER_PERIOD;
+        const auto now = std::chrono::steady_clock::now();
+        if (next < now) next = now;
+        std::this_thread::sleep_until(next);
+    }
+}
+
+// A process that ends without the shut-down still says goodbye and stops the worker
+// before the statics it uses are gone.
+void close_at_exit() { close_net_session(); }
+
+}  // namespace
+
+bool write_frame(int socket, const Frame& frame, bool send_now) {
+    uint8_t bytes[FRAME_MAX_SIZE];
+    const size_t n = encode_frame(frame, bytes);
+    return n > 0 && socket != platform::NO_SOCKET &&
+           platform::datagram_write(socket, bytes, n, send_now);
+}
+
+NetSession* net_session() { return session_slot().get(); }
+
+NetSession& create_net_session() {
+    std::unique_ptr<NetSession>& slot = session_slot();
+    if (!slot) {
+        static bool exit_handler_installed = false;
+        slot = std::make_unique<NetSession>();
+        slot->library_started = platform::net_start();
+        if (!exit_handler_installed) {
+            exit_handler_installed = true;
+            std::atexit(close_at_exit);
+        }
+    }
+    register_shutdown_step(ShutdownStep::NETWORK, close_net_session);
+    return *slot;
+}
+
+void close_net_session() {
+    std::unique_ptr<NetSession>& slot = session_slot();
+    if (!slot) return;
+    NetSession& s = *slot;
+    std::vector<int32_t> ids;
+    int client = platform::NO_SOCKET;
+    {
+        std::lock_guard hold(s.lock);
+        for (const PlayerRecord& p : s.local_players)
+            if (p.id >= 0) ids.push_back(p.id);
+        client = s.client_socket;
+    }
+    for (int32_t id : ids) write_frame(client, make_frame(FRAME_LEAVE, 0, id));
+    stop_session(s);
+    if (s.library_started) platform::net_stop();
+    slot.reset();
+}
+
+void start_worker(NetSession& s) {
+    {
+        std::lock_guard hold(s.lock);
+        s.quit = false;
+        s.running = true;
+    }
+    s.worker = std::thread(worker_main, &s);
+}
+
+void stop_session(NetSession& s) {
+    if (s.worker.joinable()) {
+        {
+            std::lock_guard hold(s.lock);
+            s.quit = true;
+        }
+        s.worker.join();
+    }
+    // The client first: its last frames reach our own server while that still stands.
+    platform::datagram_close(s.client_socket);
+    for (int socket : s.connections) platform::datagram_close(socket);
+    platform::datagram_close(s.server_socket);
+    std::lock_guard hold(s.lock);
+    s.client_socket = platform::NO_SOCKET;
+    s.server_socket = platform::NO_SOCKET;
+    s.connections.clear();
+    s.local_players.clear();
+    s.remote_players.clear();
+    s.replies.clear();
+    s.late_replies = {};
+    s.quit = false;
+    s.running = false;
+}
+
+void stop_and_reset_session(NetSession& s) {
+    stop_session(s);
+    {
+        std::lock_guard hold(s.lock);
+        s.next_player_id = FIRST_PLAYER_ID;
+        s.my_request_id = -1;
+        s.is_host = false;
+    }
+    if (s.library_started) platform::net_stop();
+    s.library_started = platform::net_start();
+}
+
+}  // namespace runtime

@@ -1,0 +1,81 @@
+// The process's one network session: players, queues and sockets, shared by the main
+// thread (commands) and the session's worker thread under one lock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/net/frame.h"
+#include "runtime/platform/net.h"
+
+namespace runtime {
+
+constexpr uint16_t DEFAULT_PORT = 26000;
+constexpr int32_t FIRST_PLAYER_ID = 101;
+// Player ids before the host has given one.
+constexpr int32_t PLAYER_UNSENT = -1;   // registration not yet sent
+constexpr int32_t PLAYER_GIVEN_UP = -2; // nobody waits for the id any more
+constexpr int32_t PLAYER_WAITING = -3;  // registration sent, id awaited
+// Frames a connection gives per worker pass at most, so one cannot starve the others.
+constexpr int READS_PER_PASS = 1024;
+// Remote players the host keeps at most; registrations beyond are not answered.
+constexpr size_t MAX_REMOTE_PLAYERS = 1024;
+
+struct PlayerRecord {
+    int socket = platform::NO_SOCKET;  // host: the connection the player came on
+    int32_t id = PLAYER_UNSENT;
+    bool hidden = false;
+    bool host_flag = false;
+    std::string name;
+    std::deque<Frame> queue;  // received messages, oldest first
+    bool registration_sent = false;
+};
+
+struct NetSession {
+    int32_t next_player_id = FIRST_PLAYER_ID;
+    int32_t my_request_id = -1;
+    bool is_host = false;
+    int server_socket = platform::NO_SOCKET;
+    int client_socket = platform::NO_SOCKET;
+    std::list<PlayerRecord> local_players;
+    std::list<PlayerRecord> remote_players;
+    bool quit = false;
+    bool running = false;
+    std::mutex lock;
+    std::deque<Frame> replies;
+    // Host: the accepted connections (touched by the worker only while it runs).
+    std::vector<int> connections;
+    // Requests of types 101, 102 and 104 that timed out: their replies, which the host
+    // still sends in order, are dropped when they come.
+    std::array<int, 4> late_replies{};
+    int32_t last_sender = 0;
+    bool library_started = false;
+    std::thread worker;
+};
+
+// The session, or null before start-up created it and after the shut-down.
+NetSession* net_session();
+// Creates the session (starts the network library) and registers its shut-down step.
+NetSession& create_net_session();
+// Sends a leave for every local player with an id, stops the session, stops the
+// network library and frees the session. Nothing happens when there is none.
+void close_net_session();
+
+// Stops the worker, closes the sockets and frees the players and queues; then the
+// session starts afresh (ids from 101, the network library restarted).
+void stop_and_reset_session(NetSession& session);
+// Stops the worker and closes the sockets (no reset).
+void stop_session(NetSession& session);
+void start_worker(NetSession& session);
+
+// One frame on a socket (at once, or at the socket's next flush); false when it
+// could not be sent.
+bool write_frame(int socket, const Frame& frame, bool send_now = true);
+
+}  // namespace runtime
