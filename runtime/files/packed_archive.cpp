@@ -8,6 +8,7 @@
 
 #include "runtime/core/error_log.h"
 #include "runtime/files/archive_format.h"
+#include "runtime/files/data_folder.h"
 #include "runtime/files/files_internal.h"
 #include "runtime/platform/posix/file_system.h"
 
@@ -151,7 +152,8 @@ int resolve_packed_name(PackedArchive& record, const char* name, char* out) {
 }
 
 int resolve_packed_name(const char* name, char* out) {
-    return resolve_packed_name(packed_archive_records().records[0], name, out);
+    // The installed data folder comes last: a program's own files and archive win.
+    return resolve_packed_name(packed_archive_records().records[0], name, out) || resolve_data_file(name, out);
 }
 
 void close_packed_archives() {
@@ -159,6 +161,7 @@ void close_packed_archives() {
         delete_extracted(record);
         record = PackedArchive{};
     }
+    data_folder_state() = DataFolderState{};
 }
 
 }  // namespace runtime

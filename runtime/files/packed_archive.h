@@ -34,9 +34,11 @@ void set_archive_paths(const char* first, const char* second);
 // 1 with a readable path in out (ARCHIVE_PATH_SIZE bytes) for the requested name, else
 // 0 with out empty. The previous lookup's temporary file is deleted first.
 int resolve_packed_name(PackedArchive& record, const char* name, char* out);
-// The same through the first record, as every loader does.
+// The same through the first record, as every loader does; a name found nowhere is
+// looked up in the installed data folder last (data_folder.h).
 int resolve_packed_name(const char* name, char* out);
-// The end of the program: deletes the extracted files and clears both records.
+// The end of the program: deletes the extracted files, clears both records and the
+// data folder.
 void close_packed_archives();
 
 }  // namespace runtime

@@ -9,6 +9,7 @@
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/core/string_functions.h"
+#include "runtime/files/data_folder.h"
 #include "runtime/files/packed_archive.h"
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
@@ -88,6 +89,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     const std::string folder = program_folder();
     packed_archive_records() = PackedArchiveRecords{};
     set_archive_paths(folder.c_str(), folder.c_str());
+    data_folder_state().folder = installed_data_folder(folder);
 
     clear_screen();
     reset_timer_bases();
