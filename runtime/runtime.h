@@ -10,3 +10,4 @@
 #include "runtime/input/input.h"
 #include "runtime/sound/sound.h"
 #include "runtime/net/net.h"
+#include "runtime/screen/startup.h"

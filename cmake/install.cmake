@@ -1,0 +1,107 @@
+# What `cmake --install` puts where, in two components:
+#   converter   - the brisel42_x9 program, its data folder, manual page, desktop entry, icon
+#   development - the runtime's libraries and headers, a CMake package, a pkg-config file,
+#                 and the tools a game's assets go through (obj2ddd, rtpack)
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(RUNTIME_DATA_DIR ${CMAKE_INSTALL_DATADIR}/brisel42_x9)
+set(RUNTIME_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/brisel42_runtime)
+
+# The converter and what it loads by bare name: the data folder is found from the program
+# (bin/../share/brisel42_x9), after the folder beside the program.
+install(TARGETS brisel42_x9 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT converter)
+install(FILES ${RUNTIME_ASSETS} DESTINATION ${RUNTIME_DATA_DIR} COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/brisel42_x9.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9-mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME brisel42_x9.xml COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/icon_48.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME brisel42_x9.png COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/icon.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME brisel42_x9.svg COMPONENT converter)
+
+# The runtime's headers: runtime/runtime.h and every header it reaches through its
+# includes, found again whenever one of them changes.
+function(runtime_header_closure out)
+  set(todo runtime/runtime.h)
+  set(found)
+  while(todo)
+    list(POP_FRONT todo header)
+    if(header IN_LIST found)
+      continue()
+    endif()
+    list(APPEND found ${header})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${header})
+    file(STRINGS ${PROJECT_SOURCE_DIR}/${header} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"runtime/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE ".*\"(runtime/[^\"]+)\".*" "\\1" included "${line}")
+      list(APPEND todo ${included})
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+runtime_header_closure(runtime_headers)
+foreach(header IN LISTS runtime_headers)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT development)
+endforeach()
+
+# The module libraries in link order (each before what it builds on), from the link
+# edges of the `runtime` target down.
+function(runtime_link_order out)
+  set(order)
+  function(visit target)
+    if(target IN_LIST order)
+      return()
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(deps ${target} INTERFACE_LINK_LIBRARIES)
+    else()
+      get_target_property(deps ${target} LINK_LIBRARIES)
+    endif()
+    foreach(dep IN LISTS deps)
+      if(dep MATCHES "^runtime_" AND TARGET ${dep})
+        visit(${dep})
+      endif()
+    endforeach()
+    list(APPEND order ${target})
+    set(order ${order} PARENT_SCOPE)
+  endfunction()
+  visit(runtime)
+  list(REMOVE_ITEM order runtime)
+  list(REVERSE order)
+  set(${out} ${order} PARENT_SCOPE)
+endfunction()
+
+runtime_link_order(runtime_modules)
+install(TARGETS runtime ${runtime_modules} EXPORT brisel42_runtime_targets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS obj2ddd rtpack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development)
+install(EXPORT brisel42_runtime_targets NAMESPACE brisel42_runtime:: FILE brisel42_runtime_targets.cmake
+        DESTINATION ${RUNTIME_CMAKE_DIR} COMPONENT development)
+
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/brisel42_runtime_config.cmake.in
+  ${PROJECT_BINARY_DIR}/package/brisel42_runtimeConfig.cmake
+  INSTALL_DESTINATION ${RUNTIME_CMAKE_DIR} PATH_VARS RUNTIME_DATA_DIR)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/brisel42_runtimeConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/package/brisel42_runtimeConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/brisel42_runtimeConfigVersion.cmake
+        DESTINATION ${RUNTIME_CMAKE_DIR} COMPONENT development)
+
+# pkg-config: the same libraries in the same order; the prefix is found from the file's
+# own place, so an unpacked tree works where it lies.
+set(RUNTIME_PC_LIBS "")
+foreach(module IN LISTS runtime_modules)
+  get_target_property(name ${module} OUTPUT_NAME)
+  string(APPEND RUNTIME_PC_LIBS " -l${name}")
+endforeach()
+file(RELATIVE_PATH RUNTIME_PC_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/brisel42_runtime.pc.in ${PROJECT_BINARY_DIR}/package/brisel42_runtime.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/package/brisel42_runtime.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
