@@ -33,6 +33,7 @@ std::string usage_text() {
            "Options:\n"
            "  -o DIR      write the outputs into DIR (created when missing) instead of beside each map\n"
            "  -q          quiet: print only refusals and warnings\n"
+           "  --window FILE...  show each map's conversion in the desktop window, then ask for more\n"
            "  --help      show this text\n"
            "  --version   show the version\n"
            "  --          every following argument is a file\n"

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/window_maps.h"
 #include "runtime/runtime.h"
 #include "runtime/screen/os_file_requester.h"
 
@@ -73,10 +74,9 @@ void draw_report(const std::string& input_path, const ConversionResult& result) 
 void converter_main() {
     for (;;) {
         runtime::load_sprite(LOGO_FILE, 0);
-        runtime::DynString chosen = runtime::file_requester(MAP_FILTER, 1);
         // A cancelled dialog ends the program, as it always did (now without an error stop).
-        if (chosen == "NO_FILE") return;
-        std::string input_path = chosen.text_of();
+        std::string input_path = next_map_to_convert();
+        if (input_path.empty()) return;
         ConversionResult result = convert_map(input_path);
         draw_report(input_path, result);
         runtime::show_screen();

@@ -1,5 +1,5 @@
 // Process entry of the converter: file arguments run the command-line mode (no window);
-// without arguments the desktop flow runs through the runtime's entry.
+// without arguments, or with --window FILE..., the desktop flow runs through the runtime's entry.
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/converter_main.h"
+#include "app/window_maps.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/screen/startup.h"
 
@@ -26,7 +27,8 @@ bool display_available() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
+    const bool window = argc > 1 && std::strcmp(argv[1], app::WINDOW_OPTION) == 0;
+    if (argc > 1 && !window) {
         std::vector<std::string> arguments(argv + 1, argv + argc);
         return app::run_command_line(arguments, std::cout, std::cerr);
     }
@@ -36,5 +38,6 @@ int main(int argc, char** argv) {
                   << " [options] FILE.tmx...  (see " << app::CONVERTER_NAME << " --help)\n";
         return 2;
     }
+    if (window) app::queue_window_maps(std::vector<std::string>(argv + 2, argv + argc));
     return runtime::program_entry(argc, argv, runtime::initialise_runtime, app::converter_main);
 }

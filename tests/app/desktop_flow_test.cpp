@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/window_maps.h"
 #include "converter_process.h"
 #include "runtime/platform/events.h"
 #include "runtime/runtime.h"
@@ -56,8 +57,12 @@ bool wait_for(const std::string& path) {
 }
 
 // Runs the program's desktop entry with the keys a user would press once each report is up.
-[[noreturn]] void run_desktop(const std::string& dialog, std::vector<std::pair<std::string, std::vector<std::pair<int, bool>>>> steps) {
+// `window` names maps for the window mode, relative to `folder`.
+[[noreturn]] void run_desktop(const std::string& dialog, std::vector<std::pair<std::string, std::vector<std::pair<int, bool>>>> steps,
+                              const std::vector<std::string>& window = {}, const std::string& folder = "") {
     setenv("RUNTIME_FILE_DIALOG", dialog.c_str(), 1);
+    if (!folder.empty()) fs::current_path(folder);
+    app::queue_window_maps(window);
     std::thread user([steps] {
         for (const auto& [shown_when, keys] : steps) {
             if (!wait_for(shown_when)) _exit(3);
@@ -89,6 +94,35 @@ TEST(DesktopFlow, ReturnGivesTheNextFileAndAnotherKeyTheEnd) {
     EXPECT_EQ(test_support::read_file(dir.file("first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
     EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
     EXPECT_EQ(test_support::read_file(dir.file("second.pyxm")), test_support::read_file((golden("one_layer") / "expected.pyxm").string()));
+}
+
+TEST(DesktopFlow, WindowMapsComeFirstEachWithItsReportThenTheDialog) {
+    test_support::TempDir dir;
+    fs::create_directories(dir.path() / "maps");
+    fs::copy_file(golden("two_layers") / "map.tmx", dir.file("maps/first.tmx"));
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("maps/second.tmx"));
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("third.tmx"));
+    std::string dialog = write_dialog_script(dir, {dir.file("third.tmx")});
+    // Given relative to the folder the program starts in, which start-up leaves.
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("maps/first.pyxm"), {{app::RETURN_KEY, true}}},
+                                     {dir.file("maps/second.pyxm"), {{app::RETURN_KEY, false}}},
+                                     {dir.file("maps/second.pyxm"), {{app::RETURN_KEY, true}}},
+                                     {dir.file("third.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
+                            {"maps/first.tmx", "./maps/../maps/second.tmx"}, dir.path().string()),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
+    EXPECT_EQ(test_support::read_file(dir.file("maps/first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("maps/second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+    EXPECT_TRUE(fs::exists(dir.file("third.pyxm")));
+}
+
+TEST(DesktopFlow, AnyOtherKeyAfterAWindowMapEndsWithoutTheDialog) {
+    test_support::TempDir dir;
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("only.tmx"));
+    std::string dialog = write_dialog_script(dir, {});
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("only.pyxm"), {{KEY_A, true}}}}, {dir.file("only.tmx"), dir.file("never.tmx")}),
+                ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(fs::exists(dir.file("calls.log")));
 }
 
 TEST(DesktopFlow, ACancelledDialogEndsTheProgram) {
