@@ -81,7 +81,8 @@ runtime_link_order(runtime_modules)
 install(TARGETS runtime ${runtime_modules} EXPORT brisel42_runtime_targets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS obj2ddd rtpack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development)
+# The tools come along as imported programs too (brisel42_runtime::obj2ddd for build steps).
+install(TARGETS obj2ddd rtpack EXPORT brisel42_runtime_targets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development)
 install(EXPORT brisel42_runtime_targets NAMESPACE brisel42_runtime:: FILE brisel42_runtime_targets.cmake
         DESTINATION ${RUNTIME_CMAKE_DIR} COMPONENT development)
 
