@@ -345,6 +345,21 @@ bool is_png_name(const char* file_name) {
 
 namespace {
 
+// Whether a blue-green-red pixel is the transparent colour (never when it is negative).
+class KeyColour {
+public:
+    explicit KeyColour(int64_t colour)
+        : keyed_(colour >= 0),
+          r_(static_cast<uint8_t>(colour & 0xFF)),
+          g_(static_cast<uint8_t>((colour >> 8) & 0xFF)),
+          b_(static_cast<uint8_t>((colour >> 16) & 0xFF)) {}
+    bool matches(const uint8_t* bgr) const { return keyed_ && bgr[0] == b_ && bgr[1] == g_ && bgr[2] == r_; }
+
+private:
+    bool keyed_;
+    uint8_t r_, g_, b_;
+};
+
 // libpng writes into memory; the file is replaced in one piece afterwards.
 void png_write_to_memory(png_structp png, png_bytep data, png_size_t n) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
@@ -373,10 +388,9 @@ bool encode_png(PngWriteJob& job, int32_t width, int32_t height) {
 }
 
 bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32_t height,
-               int32_t row_length, bool top_down, uint32_t transparent) {
+               int32_t row_length, bool top_down, int64_t transparent) {
     if (width < 1 || height < 1) return false;
-    const uint8_t kr = transparent & 0xFF, kg = (transparent >> 8) & 0xFF,
-                  kb = (transparent >> 16) & 0xFF;
+    const KeyColour key(transparent);
     std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
     for (int32_t i = 0; i < height; ++i) {
         // Input rows arrive bottom-up unless flagged; PNG rows go top-down.
@@ -384,7 +398,7 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
         const uint8_t* src = bgr + static_cast<size_t>(i) * row_length * 3;
         uint8_t* dst = out.data() + static_cast<size_t>(out_row) * width * 4;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 4) {
-            if (src[0] == kb && src[1] == kg && src[2] == kr) {
+            if (key.matches(src)) {
                 dst[0] = 255;
                 dst[1] = dst[2] = dst[3] = 0;
             } else {
@@ -410,10 +424,9 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
 }
 
 bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32_t height,
-               int32_t row_length, bool top_down, uint32_t transparent) {
+               int32_t row_length, bool top_down, int64_t transparent) {
     if (width < 0 || height < 0) return false;
-    const uint8_t kr = transparent & 0xFF, kg = (transparent >> 8) & 0xFF,
-                  kb = (transparent >> 16) & 0xFF;
+    const KeyColour key(transparent);
     const int64_t row_bytes = (static_cast<int64_t>(width) * 3 + 3) / 4 * 4;
     const int64_t total = 54 + row_bytes * height;
     if (total > 0xFFFFFFFFLL) return false;
@@ -435,7 +448,7 @@ bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32
         const uint8_t* src = bgr + static_cast<size_t>(in_row) * row_length * 3;
         uint8_t* dst = h + 54 + g * row_bytes;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 3) {
-            if (src[0] == kb && src[1] == kg && src[2] == kr) {
+            if (key.matches(src)) {
                 dst[0] = 128;
                 dst[1] = 0;
                 dst[2] = 255;
@@ -451,7 +464,7 @@ bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32
 
 bool save_image_file(const char* file_name, const uint8_t* bgr_pixels, int32_t width,
                      int32_t height, int32_t row_length, bool top_down,
-                     uint32_t transparent_colour) {
+                     int64_t transparent_colour) {
     if (!file_name || !bgr_pixels || row_length < width) return false;
     const std::string name = os_file_name(file_name);
     if (name.size() >= platform::NAME_BUFFER_SIZE) return false;

@@ -66,7 +66,7 @@ double load_sprite(const DynString& file_name, double sprite) {
     OpenGLRainbows* e = rainbows();
     const int64_t s = index_of(sprite);
     if (!e || !valid_sprite(s)) return 0;
-    return load_sprite_image(file_name.text_of(), static_cast<int32_t>(s), e->transparent_colour & 0xFFFFFF,
+    return load_sprite_image(file_name.text_of(), static_cast<int32_t>(s), colour_key_of(e->transparent_colour),
                              false)
                ? 1
                : 0;

@@ -356,6 +356,29 @@ TEST_F(Grabbing, BlackIsTheKeyWhenTheTransparentColourIsBlack) {
     EXPECT_EQ(pixel(101, 100), BLUE);
 }
 
+// set_transparent_colour(-1): no colour is transparent, white included, in loads,
+// drawing, grabs and saves.
+TEST_F(Grabbing, MinusOneMeansNoTransparentColour) {
+    gfx2d_hooks().query_alpha_bits = [] { return 0; };
+    set_transparent_colour(-1);
+    load(make_bmp("k.bmp", 2, 1, [](int x, int) { return x == 0 ? WHITE : 0x8000FFu; }), 3);
+    fill_rect(0, 0, 8, 8, BLUE);
+    draw_sprite(3, 0, 0);
+    EXPECT_EQ(pixel(0, 0), WHITE);
+    EXPECT_EQ(pixel(1, 0), 0x8000FFu);
+    plot(5, 5, WHITE);
+    EXPECT_EQ(pixel_rgba(5, 5), 0xFFFFFFFFu);
+    grab_sprite(4, 0, 0, 2, 1);
+    fill_rect(0, 0, 8, 8, BLUE);
+    draw_sprite(4, 0, 0);
+    EXPECT_EQ(pixel(0, 0), WHITE);
+    const std::string bmp = temp_.file("w.bmp");
+    ASSERT_EQ(save_screen_image(DynString(bmp.c_str())), 1.0);
+    ImageBuffer image;
+    ASSERT_TRUE(load_bmp(image, bmp.c_str(), NO_COLOUR_KEY));
+    EXPECT_EQ(image.pixel(0, 0)[0] & image.pixel(0, 0)[1] & image.pixel(0, 0)[2], 255);
+}
+
 using Saving = Gl2dTest;
 
 TEST_F(Saving, ScreenInTheTransparentColourSavesAsTheDefaultKeyInBmp) {
