@@ -67,7 +67,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         slot.texture = texture;
     }
-    const int32_t window_y = e->screen_height - gy - gh;
+    const int32_t window_y = gfx2d_detail::clamp32(int64_t{e->screen_height} - gy - gh);
     if (back_buffer_alpha_bits(e) > 0) {
         glBindTexture(GL_TEXTURE_2D, texture);
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gx, window_y, gw, gh);

@@ -182,7 +182,8 @@ void reset_2d_state(int32_t x, int32_t y, int32_t width, int32_t height) {
     e->viewport_y = y;
     e->viewport_width = width;
     e->viewport_height = height;
-    glViewport(x, e->screen_height - height - y, width, height);
+    // In 64 bits, clamped: positions near the 32-bit limits would overflow.
+    glViewport(x, gfx2d_detail::clamp32(int64_t{e->screen_height} - height - y), width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, -1, 1);

@@ -95,7 +95,8 @@ double read_pixel(double x, double y) {
     if (!e) return 0;
     GLubyte rgb[4] = {0, 0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(whole(x), e->screen_height - 1 - whole(y), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    const int64_t row = int64_t{e->screen_height} - 1 - whole(y);
+    glReadPixels(whole(x), gfx2d_detail::clamp32(row), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     return rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
 }
 
