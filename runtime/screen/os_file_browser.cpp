@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "runtime/input/input_state.h"
-#include "runtime/input/keys.h"
 #include "runtime/input/mouse.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
