@@ -5,17 +5,18 @@
 #include "app/tmx_reader.h"
 
 #include <expat.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "app/layer_decoder.h"
+#include "app/map_file.h"
 
 namespace app {
 
@@ -26,6 +27,11 @@ constexpr size_t FIRST_LINE_LIMIT = 1024;        // the line reader's longest pi
 constexpr size_t TEXT_ENTRY_LIMIT = 255;         // version and first gid entries
 constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;     // layer and element names quoted in reasons
 constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // map and tile sizes must fit a 16-bit word
+// The editor writes a few levels; deeper files are refused before they cost memory.
+constexpr size_t DEPTH_LIMIT = 256;
+// One piece of markup (a tag with its attribute values, a comment) larger than this is refused.
+constexpr uint64_t TOKEN_LIMIT = uint64_t{64} << 20;
+constexpr const char* NO_MEMORY = "not enough memory to read the map";
 
 enum class Pass { check, emit };
 
@@ -100,8 +106,8 @@ public:
     ElementReader(Pass pass, MapHeader& header, EntrySink* sink)
         : pass_(pass), header_(header), sink_(sink), cells_(pass == Pass::emit ? sink : nullptr) {}
 
-    bool refused() const { return !reason_.empty(); }
-    const std::string& reason() const { return reason_; }
+    bool refused() const { return !reason_.empty() || out_of_memory_; }
+    std::string reason() const { return out_of_memory_ ? NO_MEMORY : reason_; }
     void set_first_line(std::string line) { first_line_ = std::move(line); }
     uint64_t layers_seen() const { return layer_index_; }
     uint64_t tiles_seen() const { return tiles_; }
@@ -113,12 +119,25 @@ public:
     }
 
 private:
-    static void XMLCALL on_start(void* self, const XML_Char* name, const XML_Char** attributes) {
-        static_cast<ElementReader*>(self)->start(name, attributes);
+    // No exception may cross the parser's C frames: a failed allocation stops the parse.
+    template <class Step>
+    static void guarded(void* self, Step step) {
+        auto* reader = static_cast<ElementReader*>(self);
+        try {
+            step(*reader);
+        } catch (const std::exception&) {
+            reader->out_of_memory_ = true;
+            XML_StopParser(reader->parser_, XML_FALSE);
+        }
     }
-    static void XMLCALL on_end(void* self, const XML_Char* /*name*/) { static_cast<ElementReader*>(self)->end(); }
+    static void XMLCALL on_start(void* self, const XML_Char* name, const XML_Char** attributes) {
+        guarded(self, [&](ElementReader& reader) { reader.start(name, attributes); });
+    }
+    static void XMLCALL on_end(void* self, const XML_Char* /*name*/) {
+        guarded(self, [](ElementReader& reader) { reader.end(); });
+    }
     static void XMLCALL on_text(void* self, const XML_Char* text, int size) {
-        static_cast<ElementReader*>(self)->text(std::string_view(text, static_cast<size_t>(size)));
+        guarded(self, [&](ElementReader& reader) { reader.text(std::string_view(text, static_cast<size_t>(size))); });
     }
 
     void refuse(std::string reason) {
@@ -136,6 +155,9 @@ private:
 
     void start(std::string_view name, const XML_Char** attributes) {
         if (refused()) return;
+        if (stack_.size() >= DEPTH_LIMIT) {
+            return refuse("its elements are nested more than " + std::to_string(DEPTH_LIMIT) + " levels deep");
+        }
         const Kind parent = stack_.empty() ? Kind::other : stack_.back();
         Kind kind = Kind::other;
         if (stack_.empty()) {
@@ -316,34 +338,11 @@ private:
     LayerEncoding encoding_ = LayerEncoding::xml;
     std::unique_ptr<LayerDecoder> decoder_;
     uint64_t tiles_ = 0;
+    bool out_of_memory_ = false;
 };
 
 struct ParserDeleter {
     void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
-
-class InputFile {
-public:
-    ~InputFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool open(const std::string& path, std::string& reason) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            reason = std::string("the file cannot be opened (") + std::strerror(errno) + ")";
-            return false;
-        }
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            reason = "it is not a regular file";
-            return false;
-        }
-        return true;
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
 };
 
 // One pass of the parser over the whole file; false with a reason on refusal.
@@ -354,25 +353,28 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
     }
     std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (parser == nullptr) {
-        reason = "not enough memory to read the map";
+        reason = NO_MEMORY;
         return false;
     }
     reader.attach(parser.get());
+    uint64_t fed = 0;
+    size_t chunk = READ_CHUNK;
     for (;;) {
-        void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(READ_CHUNK));
+        void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(chunk));
         if (buffer == nullptr) {
-            reason = "not enough memory to read the map";
+            reason = NO_MEMORY;
             return false;
         }
         ssize_t got;
         do {
-            got = ::read(fd, buffer, READ_CHUNK);
+            got = ::read(fd, buffer, chunk);
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
             reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
             return false;
         }
         const bool last = got == 0;
+        fed += static_cast<uint64_t>(got);
         const XML_Status status = XML_ParseBuffer(parser.get(), static_cast<int>(got), last ? XML_TRUE : XML_FALSE);
         if (reader.refused()) {
             reason = reader.reason();
@@ -385,6 +387,17 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
             return false;
         }
         if (last) return true;
+        // Expat keeps an unfinished piece of markup and scans it again from its start on
+        // every call; feeding at least as much as it keeps makes that linear, not quadratic.
+        const XML_Index at = XML_GetCurrentByteIndex(parser.get());
+        const uint64_t kept = at >= 0 && fed > static_cast<uint64_t>(at) ? fed - static_cast<uint64_t>(at) : 0;
+        if (kept >= TOKEN_LIMIT) {
+            reason = "it holds one piece of markup (a tag with its attributes, a comment) larger than " +
+                     std::to_string(TOKEN_LIMIT >> 20) + " MiB, from byte " + std::to_string(at);
+            return false;
+        }
+        // Fed up to the limit and still unfinished, a piece is over it: the limit is exact.
+        chunk = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(READ_CHUNK, kept), TOKEN_LIMIT - kept));
     }
 }
 
@@ -406,7 +419,7 @@ std::string first_line_as_read(std::string_view start) {
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     ReadOutcome outcome;
     outcome.summary.reader = std::string(ELEMENT_NAMES_READER);
-    InputFile file;
+    MapFile file;
     if (!file.open(path, outcome.reason)) return outcome;
 
     char start[FIRST_LINE_LIMIT + 4];

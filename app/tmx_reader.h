@@ -18,7 +18,7 @@ inline constexpr std::string_view INFINITE_MAP_REASON =
 
 // Reads the map at path and hands its entries to sink in output order. The whole file is
 // checked before the first entry is handed on; a refused map gives a reason and no entry
-// (unless the file changes while it is read). The file is only read, never locked.
+// (unless the file changes while it is read). The file is only read, shared with other readers.
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink);
 
 // The first line of a file's bytes as the line reader delivers it: without a UTF-8
