@@ -20,7 +20,8 @@ std::string report_line(const std::string& input, const ConversionResult& result
     return input + " -> " + result.outputs.text_path + ", " + result.outputs.binary_path + ": " +
            std::to_string(s.width) + " x " + std::to_string(s.height) + " map, " +
            std::to_string(s.tile_width) + " x " + std::to_string(s.tile_height) + " tiles, " +
-           plural(s.layers, "layer", "layers") + ", " + plural(s.tiles, "tile", "tiles") + " (" + s.reader + ")";
+           plural(s.layers, "layer", "layers") + ", " + plural(s.tiles, "tile", "tiles") + " (" + s.reader + ")" +
+           (s.area_note.empty() ? "" : "; " + s.area_note);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/conversion.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 #include <utility>
 
 #include "app/classic_reader.h"
+#include "app/json_reader.h"
 #include "app/map_file.h"
 #include "app/output_writer.h"
 #include "app/tmx_reader.h"
@@ -85,9 +87,13 @@ private:
     std::multimap<std::pair<dev_t, ino_t>, size_t> by_inode_;
 };
 
-// Classic-layout maps go through the original line steps; every other map is read by
-// element names. The layout is decided during the line reader's first pass.
-ReadOutcome read_map(const std::string& path, EntrySink& sink) {
+// A file opening a JSON object is read as a JSON map. Classic-layout maps go through the
+// original line steps; every other map is read by element names. The layout is decided
+// during the line reader's first pass.
+ReadOutcome read_map(const MapFile& map, const std::string& path, EntrySink& sink) {
+    char start[64];
+    const ssize_t got = ::pread(map.fd(), start, sizeof start, 0);
+    if (got > 0 && starts_like_json(std::string_view(start, static_cast<size_t>(got)))) return read_json_map(path, sink);
     ClassicLayoutCheck check;
     ReadOutcome outcome = read_classic_layout(path, sink, &check);
     if (outcome.ok || !outcome.reason.empty() || check.follows()) return outcome;
@@ -100,7 +106,14 @@ OutputNames derive_output_names(const std::string& input_path, const std::string
     const fs::path input(input_path);
     const std::string name = input.filename().string();
     std::string text_name, binary_name;
-    if (name.find(".tmx") != std::string::npos) {
+    const auto ends_with = [&](std::string_view ending) {
+        return name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    };
+    if (ends_with(".tmj") || ends_with(".json")) {
+        const std::string stem = name.substr(0, name.rfind('.'));
+        text_name = stem + ".txt";
+        binary_name = stem + ".pyxm";
+    } else if (name.find(".tmx") != std::string::npos) {
         text_name = replace_every(name, ".tmx", ".txt");
         binary_name = replace_every(text_name, ".txt", ".pyxm");
     } else {
@@ -161,7 +174,7 @@ ConversionResult convert_map_to(const std::string& input_path, const OutputNames
         if (!map.open(input_path, result.reason)) return result;
         OutputWriter writer;
         if (!writer.begin(outputs.text_path, outputs.binary_path, result.reason)) return result;
-        ReadOutcome outcome = read_map(input_path, writer);
+        ReadOutcome outcome = read_map(map, input_path, writer);
         result.summary = outcome.summary;
         if (!outcome.ok) {
             result.reason = outcome.reason;

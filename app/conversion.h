@@ -13,9 +13,10 @@ struct OutputNames {
     std::string text_path;    // the ".txt" output
     std::string binary_path;  // the ".pyxm" output
 };
-// The rule works on the file name, never on its folder: every ".tmx" of the name becomes
-// ".txt", then every ".txt" of that becomes ".pyxm"; a name without ".tmx" gets ".txt" and
-// ".pyxm" appended instead, so no output is the input. With an output folder, the
+// The rule works on the file name, never on its folder: a ".tmj" or ".json" extension is
+// replaced by ".txt" and ".pyxm"; otherwise every ".tmx" of the name becomes ".txt", then
+// every ".txt" of that becomes ".pyxm"; a name with neither gets ".txt" and ".pyxm"
+// appended instead, so no output is the input. With an output folder, the
 // outputs go there instead of beside the input.
 OutputNames derive_output_names(const std::string& input_path, const std::string& output_folder = "");
 

@@ -15,6 +15,9 @@ public:
     virtual ~EntrySink() = default;
     // One entry, without its line end.
     virtual void add(std::string_view entry) = 0;
+    // An entry of the text alone, whatever it holds (a JSON map's first line has no "<");
+    // sinks that write words override it.
+    virtual void add_text_only(std::string_view entry) { add(entry); }
 };
 
 // What a reader tells about the map it read, for the report and the command line.
@@ -25,6 +28,7 @@ struct MapSummary {
     int64_t layers = 0;           // tile layers counted
     int64_t tiles = 0;            // tile entries written
     std::vector<std::string> warnings;  // one line each, e.g. a layer whose tiles were not converted
+    std::string area_note;        // for an infinite map: where its used area starts, and its size
 };
 
 // The outcome of reading one map: ok, or refused with a reason for "Cannot convert NAME: REASON".

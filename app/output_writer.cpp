@@ -148,6 +148,15 @@ bool OutputWriter::flush(Output& out) {
 }
 
 void OutputWriter::add(std::string_view entry) {
+    add_text_only(entry);
+    if (text_.fd < 0 || !error_.empty() || !entry_has_word(entry)) return;
+    if (binary_.used + 2 > binary_.buffer.size()) flush(binary_);
+    uint16_t word = entry_word(entry);
+    binary_.buffer[binary_.used++] = static_cast<char>(word & 0xFF);
+    binary_.buffer[binary_.used++] = static_cast<char>(word >> 8);
+}
+
+void OutputWriter::add_text_only(std::string_view entry) {
     if (text_.fd < 0 || !error_.empty()) return;
     // Entries are at most a line of input long, far below the buffer size.
     if (text_.used + entry.size() + 2 > text_.buffer.size()) {
@@ -158,11 +167,6 @@ void OutputWriter::add(std::string_view entry) {
     text_.used += entry.size();
     text_.buffer[text_.used++] = '\r';
     text_.buffer[text_.used++] = '\n';
-    if (!entry_has_word(entry)) return;
-    if (binary_.used + 2 > binary_.buffer.size()) flush(binary_);
-    uint16_t word = entry_word(entry);
-    binary_.buffer[binary_.used++] = static_cast<char>(word & 0xFF);
-    binary_.buffer[binary_.used++] = static_cast<char>(word >> 8);
 }
 
 // Both temporaries are named and closed. Leaves error_ empty only when both are in place.

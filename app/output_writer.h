@@ -27,6 +27,8 @@ public:
     bool begin(const std::string& text_path, const std::string& binary_path, std::string& reason);
     // Each entry and CR LF into the text, its word into the binary when it holds no "<".
     void add(std::string_view entry) override;
+    // The entry and CR LF into the text only.
+    void add_text_only(std::string_view entry) override;
     // Puts both in place together; false with a reason, and then the earlier outputs
     // are as they were and no temporary file is left.
     bool commit(std::string& reason);

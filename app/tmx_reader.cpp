@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/chunk_area.h"
 #include "app/layer_decoder.h"
 #include "app/map_file.h"
 
@@ -36,7 +37,7 @@ constexpr const char* NO_MEMORY = "not enough memory to read the map";
 enum class Pass { check, emit };
 
 // What an open element is to the reader; everything else is passed over with its children.
-enum class Kind { other, map, group, layer, data, tile };
+enum class Kind { other, map, group, layer, data, chunk, tile };
 
 std::string quoted_for_message(std::string_view text) {
     std::string out = "\"";
@@ -99,6 +100,20 @@ struct MapHeader {
     std::string first_gid = "0";
     uint64_t layers = 0;
     uint64_t tiles = 0;
+    bool infinite = false;
+    UsedArea area;  // of an infinite map, once the check pass has seen every chunk
+};
+
+// A chunk's cells go into the chunk in the emit pass; the check pass only counts them.
+class ChunkCells : public CellReceiver {
+public:
+    explicit ChunkCells(std::vector<uint32_t>* cells) : cells_(cells) {}
+    void cell(uint32_t gid) override {
+        if (cells_ != nullptr) cells_->push_back(gid);
+    }
+
+private:
+    std::vector<uint32_t>* cells_;
 };
 
 class ElementReader {
@@ -178,9 +193,12 @@ private:
                 start_data(attributes);
                 kind = Kind::data;
             }
-        } else if (parent == Kind::data) {
-            if (name == "chunk") return refuse(std::string(INFINITE_MAP_REASON));
-            if (name != "tile" || encoding_ != LayerEncoding::xml) {
+        } else if (parent == Kind::data && name == "chunk") {
+            if (!header_.infinite) return refuse(layer_label() + " holds a chunk, but the map is not infinite");
+            start_chunk(attributes);
+            kind = Kind::chunk;
+        } else if (parent == Kind::data || parent == Kind::chunk) {
+            if (name != "tile" || encoding_ != LayerEncoding::xml || (header_.infinite && parent == Kind::data)) {
                 return refuse(layer_label() + " holds an unexpected " + quoted_for_message(name) +
                               " element in its data");
             }
@@ -192,7 +210,7 @@ private:
 
     void start_map(const XML_Char** attributes) {
         const char* infinite = find_attribute(attributes, "infinite");
-        if (infinite != nullptr && std::string_view(infinite) != "0") return refuse(std::string(INFINITE_MAP_REASON));
+        header_.infinite = infinite != nullptr && std::string_view(infinite) != "0";
         const char* version = find_attribute(attributes, "version");
         header_.version = version != nullptr ? version : "";
         if (header_.version.size() > TEXT_ENTRY_LIMIT || has_line_break(header_.version)) {
@@ -202,6 +220,8 @@ private:
         const char* height = find_attribute(attributes, "height");
         const char* tile_width = find_attribute(attributes, "tilewidth");
         const char* tile_height = find_attribute(attributes, "tileheight");
+        // An infinite map's size is its used area, found from its chunks.
+        if (header_.infinite) width = height = "0";
         if (width == nullptr || height == nullptr) return refuse("the map has no width and height");
         if (tile_width == nullptr || tile_height == nullptr) return refuse("the map has no tile size");
         struct Size {
@@ -224,6 +244,10 @@ private:
             }
         }
         if (header_.tile_width == 0 || header_.tile_height == 0) return refuse("the map has no tile size");
+        if (header_.infinite && pass_ == Pass::emit) {
+            header_.width = header_.area.width();
+            header_.height = header_.area.height();
+        }
         cells_per_layer_ = header_.width * header_.height;
         if (pass_ == Pass::emit) emit_header();
     }
@@ -242,6 +266,7 @@ private:
         const char* name = find_attribute(attributes, "name");
         layer_name_ = name != nullptr ? name : "";
         layer_has_data_ = false;
+        layer_chunk_cells_ = 0;
     }
 
     void start_data(const XML_Char** attributes) {
@@ -249,19 +274,43 @@ private:
         layer_has_data_ = true;
         const char* encoding = find_attribute(attributes, "encoding");
         const char* compression = find_attribute(attributes, "compression");
-        LayerCompression compression_kind = LayerCompression::none;
         if (!layer_format_from_attributes(encoding != nullptr ? encoding : "",
                                           compression != nullptr ? compression : "", encoding_,
-                                          compression_kind)) {
+                                          compression_)) {
             return refuse(layer_label() + " uses the data encoding " +
                           quoted_for_message(encoding != nullptr ? encoding : "xml") + " with compression " +
                           quoted_for_message(compression != nullptr ? compression : "none") +
                           ", which the converter does not read");
         }
-        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_kind, cells_per_layer_, cells_);
         // Text matters only inside encoded data; elsewhere the parser need not hand it over.
         if (encoding_ != LayerEncoding::xml) XML_SetCharacterDataHandler(parser_, &ElementReader::on_text);
+        // An infinite layer is laid out over the used area once all its chunks are in.
+        if (header_.infinite) return;
+        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_, cells_per_layer_, cells_);
         emit("<data>");
+    }
+
+    void start_chunk(const XML_Char** attributes) {
+        const char* x = find_attribute(attributes, "x");
+        const char* y = find_attribute(attributes, "y");
+        const char* width = find_attribute(attributes, "width");
+        const char* height = find_attribute(attributes, "height");
+        chunk_ = Chunk{};
+        if (x == nullptr || y == nullptr || !parse_chunk_offset(x, chunk_.x) || !parse_chunk_offset(y, chunk_.y)) {
+            return refuse(layer_label() + " has a chunk whose position is missing or beyond 2147483647 tiles");
+        }
+        if (width == nullptr || height == nullptr || !parse_chunk_size(width, chunk_.width) ||
+            !parse_chunk_size(height, chunk_.height)) {
+            return refuse(layer_label() + " has a chunk whose size is missing or not 1 to 65535 tiles");
+        }
+        const uint64_t cells = chunk_.width * chunk_.height;
+        layer_chunk_cells_ += cells;
+        if (layer_chunk_cells_ > CHUNK_CELLS_LIMIT) {
+            return refuse(layer_label() + " has chunks of more than " + std::to_string(CHUNK_CELLS_LIMIT) + " cells");
+        }
+        chunk_cells_ = ChunkCells(pass_ == Pass::emit ? &chunk_.cells : nullptr);
+        in_chunk_ = true;
+        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_, cells, chunk_cells_);
     }
 
     void add_tile(const XML_Char** attributes) {
@@ -280,35 +329,68 @@ private:
         const uint64_t cells = decoder_->cells();
         std::string reason = layer_label() + " has " + describe(failure);
         if (failure == DecodeFailure::too_few_cells || failure == DecodeFailure::too_many_cells) {
+            const bool chunk = in_chunk_;
             reason += " (" + (failure == DecodeFailure::too_few_cells ? std::to_string(cells) : "more than " + std::to_string(cells)) +
-                      " tiles for " + std::to_string(header_.width) + " x " + std::to_string(header_.height) + " cells)";
+                      " tiles for " + std::to_string(chunk ? chunk_.width : header_.width) + " x " +
+                      std::to_string(chunk ? chunk_.height : header_.height) + (chunk ? " cells of a chunk)" : " cells)");
         }
         refuse(reason);
     }
 
     void text(std::string_view piece) {
         // Text of a child element inside the data (refused anyway) is not layer data.
-        if (refused() || stack_.empty() || stack_.back() != Kind::data) return;
-        check_decoded(decoder_->feed(piece));
+        if (refused() || stack_.empty()) return;
+        const Kind kind = stack_.back();
+        if (kind == Kind::data && header_.infinite) {
+            if (piece.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+                refuse(layer_label() + " holds data outside its chunks");
+            }
+            return;
+        }
+        if (kind == Kind::data || kind == Kind::chunk) check_decoded(decoder_->feed(piece));
     }
 
     void end() {
         if (refused() || stack_.empty()) return;
         const Kind kind = stack_.back();
         stack_.pop_back();
-        if (kind == Kind::data) {
+        if (kind == Kind::chunk) {
+            check_decoded(decoder_->finish());
+            in_chunk_ = false;
+            if (refused()) return;
+            tiles_ += decoder_->cells();
+            decoder_.reset();
+            if (pass_ == Pass::check) header_.area.add(chunk_);
+            else layer_chunks_.push_back(std::move(chunk_));
+        } else if (kind == Kind::data && header_.infinite) {
+            XML_SetCharacterDataHandler(parser_, nullptr);
+            emit_infinite_layer();
+        } else if (kind == Kind::data) {
             XML_SetCharacterDataHandler(parser_, nullptr);
             check_decoded(decoder_->finish());
             if (refused()) return;
             tiles_ += decoder_->cells();
             decoder_.reset();
             emit("</data>");
+        } else if (kind == Kind::layer && !layer_has_data_ && header_.infinite) {
+            emit_infinite_layer();
         } else if (kind == Kind::layer && !layer_has_data_) {
             // An empty map's layers need no cells; any other layer must list them all.
             if (cells_per_layer_ != 0) return refuse(layer_label() + " has no data element");
             emit("<data>");
             emit("</data>");
         }
+    }
+
+    // A layer of an infinite map: its chunks over the used area, 0 where none is.
+    void emit_infinite_layer() {
+        if (pass_ == Pass::emit) {
+            emit("<data>");
+            lay_out_chunks(layer_chunks_, header_.area, cells_);
+            emit("</data>");
+        }
+        layer_chunks_.clear();
+        layer_chunk_cells_ = 0;
     }
 
     void emit_header() {
@@ -336,7 +418,13 @@ private:
     std::string layer_name_;
     bool layer_has_data_ = false;
     LayerEncoding encoding_ = LayerEncoding::xml;
+    LayerCompression compression_ = LayerCompression::none;
     std::unique_ptr<LayerDecoder> decoder_;
+    Chunk chunk_;
+    ChunkCells chunk_cells_{nullptr};
+    std::vector<Chunk> layer_chunks_;
+    uint64_t layer_chunk_cells_ = 0;
+    bool in_chunk_ = false;
     uint64_t tiles_ = 0;
     bool out_of_memory_ = false;
 };
@@ -403,6 +491,19 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
 
 }  // namespace
 
+bool check_used_area(const UsedArea& area, std::string& reason) {
+    if (area.empty()) {
+        reason = "the map is empty";
+        return false;
+    }
+    if (area.width() > LARGEST_WORD_VALUE || area.height() > LARGEST_WORD_VALUE) {
+        reason = "the map's used area, " + std::to_string(area.width()) + " x " + std::to_string(area.height()) +
+                 " tiles, is larger than 65535, the largest number the .pyxm file holds";
+        return false;
+    }
+    return true;
+}
+
 std::string first_line_as_read(std::string_view start) {
     if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
     std::string_view window = start.substr(0, FIRST_LINE_LIMIT);
@@ -446,6 +547,7 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     if (!run_pass(file.fd(), check, outcome.reason)) return outcome;
     header.layers = check.layers_seen();
     header.tiles = check.tiles_seen();
+    if (header.infinite && !check_used_area(header.area, outcome.reason)) return outcome;
 
     ElementReader emit(Pass::emit, header, &sink);
     emit.set_first_line(first_line_as_read(start_bytes));
@@ -463,7 +565,8 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     summary.tile_width = static_cast<int64_t>(header.tile_width);
     summary.tile_height = static_cast<int64_t>(header.tile_height);
     summary.layers = static_cast<int64_t>(header.layers);
-    summary.tiles = static_cast<int64_t>(header.tiles);
+    summary.tiles = static_cast<int64_t>(header.infinite ? header.layers * header.width * header.height : header.tiles);
+    if (header.infinite) summary.area_note = header.area.description();
     outcome.ok = true;
     return outcome;
 }

@@ -85,14 +85,14 @@ TEST(CommandLineFailures, RefusedMapsAreNamedOnStandardErrorAndTheStatusIsOne) {
     ASSERT_TRUE(test_support::write_file(maps.dir.file("chunks.tmx"),
         "<?xml version=\"1.0\"?>\n<map version=\"1.10\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"16\" height=\"16\" tilewidth=\"8\" tileheight=\"8\" infinite=\"1\">\n"
         " <tileset firstgid=\"1\" source=\"t.tsx\"/>\n <layer id=\"1\" name=\"L\" width=\"16\" height=\"16\">\n  <data encoding=\"csv\">\n"
-        "   <chunk x=\"0\" y=\"0\" width=\"1\" height=\"1\">\n1\n</chunk>\n  </data>\n </layer>\n</map>\n"));
+        "  </data>\n </layer>\n</map>\n"));
     converter_test::ProcessRun run = run_program(converter_path(), {"short.tmx", "good.tmx", "missing.tmx", "endless.tmx", "chunks.tmx"},
                                                  maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
     for (const char* name : {"short.tmx", "endless.tmx"})
         EXPECT_NE(run.err.find(std::string("Cannot convert ") + name + ": "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Cannot convert missing.tmx: the file cannot be opened (No such file or directory)\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Cannot convert chunks.tmx: infinite maps are not supported"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Cannot convert chunks.tmx: the map is empty\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("short.tmx"), std::string::npos);
     EXPECT_NE(run.out.find("1 of 5 maps converted, 4 refused\n"), std::string::npos) << run.out;
     // The four inputs and the two outputs of good.tmx: nothing else.

@@ -85,13 +85,16 @@ TEST(ConversionDispatch, MapsOutsideTheClassicLayoutAreReadByElementNames) {
     EXPECT_EQ(words[2 * 9], 1);  // the encoded layer's first tile
 }
 
-TEST(OutputNames, EveryTmxOfTheFileNameBecomesTxtThenEveryTxtBecomesPyxm) {
+TEST(OutputNames, TheRuleChangesTheFileNameOnly) {
     struct Case { const char* input; const char* text; const char* binary; };
     const Case cases[] = {
         {"maps/level.tmx", "maps/level.txt", "maps/level.pyxm"},
         // Folders keep their names.
         {"a.tmx/b.tmx", "a.tmx/b.txt", "a.tmx/b.pyxm"},
         {"notes.txt.d/level.tmx", "notes.txt.d/level.txt", "notes.txt.d/level.pyxm"},
+        // A JSON map's extension is replaced.
+        {"maps.json/level.tmj", "maps.json/level.txt", "maps.json/level.pyxm"},
+        {"level.tmx.json", "level.tmx.txt", "level.tmx.pyxm"},
         {"notes.txt.tmx", "notes.txt.txt", "notes.pyxm.pyxm"},
         // No ".tmx": the outputs are added to the name, the input is never an output.
         {"level.TMX", "level.TMX.txt", "level.TMX.pyxm"},

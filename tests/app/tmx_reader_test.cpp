@@ -194,8 +194,8 @@ TEST(ElementNamesReaderRefusals, EveryBadMapIsRefusedWithItsReasonAndNoEntry) {
         const char* reason;  // a part of the reason
     };
     const Case cases[] = {
-        {"infinite.tmx", "infinite maps are not supported; give the map a fixed size in the editor"},
-        {"chunks_without_flag.tmx", "infinite maps are not supported; give the map a fixed size in the editor"},
+        {"infinite.tmx", "layer 1 (\"Ground\") has fewer tiles than the map has cells (2 tiles for 16 x 16 cells of a chunk)"},
+        {"chunks_without_flag.tmx", "layer 1 (\"Ground\") holds a chunk, but the map is not infinite"},
         {"unclosed_element.tmx", "the file is not well-formed XML: "},
         {"mismatched_tag.tmx", "the file is not well-formed XML: mismatched tag (line 29"},
         {"cut_off.tmx", "the file is not well-formed XML"},
