@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <vector>
@@ -57,7 +58,10 @@ struct LayerRecord {
     bool has_data = false;
     bool data_is_text = false;
     uint64_t cells = 0;       // cells of the data, once known
-    std::string held_data;    // base64 data waiting for the map's size (check pass)
+    std::string held_data;    // base64 data waiting for its compression (check pass)
+    bool compression_seen = false;
+    bool decoded = false;     // counted on arrival, with this compression:
+    std::string decoded_compression;
 };
 
 // Everything the check pass learns for the emit pass.
@@ -96,7 +100,142 @@ private:
     char digits_[16];
 };
 
-class JsonMapReader : public nlohmann::json_sax<Json> {
+// Receives the characters of a diverted string, in pieces.
+class TextReceiver {
+public:
+    virtual ~TextReceiver() = default;
+    virtual void text_piece(std::string_view piece) = 0;
+};
+
+// The file's bytes for the parser, read through one large buffer. The parser would hold a
+// string value twice over while it reads it (its token and a copy for messages), so the
+// string that follows a layer's "data" key is diverted: its characters go to a receiver
+// and the parser sees an empty string.
+class JsonByteStream {
+public:
+    JsonByteStream(int fd) : fd_(fd), buffer_(READ_CHUNK) {}
+
+    // Called when the parser has just read the key: the value that follows, if a string,
+    // goes to the receiver.
+    void divert_next_string(TextReceiver* receiver) {
+        receiver_ = receiver;
+        divert_ = Divert::before_value;
+        diverted_ = false;
+    }
+    // Whether the last string was diverted (and so the parser saw it empty).
+    bool take_diverted() {
+        const bool was = diverted_;
+        diverted_ = false;
+        return was;
+    }
+    bool failed() const { return failed_; }
+
+    // The parser's view: the next byte, or -1 at the end.
+    int peek() {
+        if (!ready_) {
+            next_ = produce();
+            ready_ = true;
+        }
+        return next_;
+    }
+    void advance() {
+        peek();
+        ready_ = false;
+    }
+
+    class Iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = char;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const char*;
+        using reference = char;
+        explicit Iterator(JsonByteStream* stream = nullptr) : stream_(stream) {}
+        char operator*() const { return static_cast<char>(stream_->peek()); }
+        Iterator& operator++() {
+            stream_->advance();
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return at_end() == other.at_end(); }
+        bool operator!=(const Iterator& other) const { return !(*this == other); }
+
+    private:
+        bool at_end() const { return stream_ == nullptr || stream_->peek() < 0; }
+        JsonByteStream* stream_;
+    };
+
+private:
+    enum class Divert { off, before_value, inside };
+    static constexpr size_t READ_CHUNK = size_t{1} << 20;
+
+    int raw() {
+        if (begin_ == end_) {
+            ssize_t got;
+            do {
+                got = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(offset_));
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0) {
+                failed_ = failed_ || got < 0;
+                return -1;
+            }
+            offset_ += static_cast<uint64_t>(got);
+            begin_ = 0;
+            end_ = static_cast<size_t>(got);
+        }
+        return static_cast<unsigned char>(buffer_[begin_++]);
+    }
+
+    int produce() {
+        int c = raw();
+        if (divert_ == Divert::before_value) {
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ':') return c;
+            if (c != '"') {
+                divert_ = Divert::off;  // not a string: the parser reads it as ever
+                return c;
+            }
+            divert_ = Divert::inside;
+            return c;  // the opening quote; the closing one follows at once
+        }
+        if (divert_ != Divert::inside) return c;
+        // Inside the diverted string: hand its characters on, up to the closing quote.
+        std::string piece;
+        for (;;) {
+            if (c < 0) break;  // the file ends inside the string: the parser says so
+            if (c == '"') break;
+            if (c == '\\') {
+                const int escaped = raw();
+                // An escaped slash is a slash; escaped line ends are blanks; anything else
+                // is no base64 character, and the decoder refuses it.
+                c = escaped == '/' ? '/' : escaped == 'n' || escaped == 'r' || escaped == 't' ? ' ' : '\\';
+                if (escaped < 0) break;
+            }
+            piece.push_back(static_cast<char>(c));
+            if (piece.size() >= DIVERT_PIECE) {
+                receiver_->text_piece(piece);
+                piece.clear();
+            }
+            c = raw();
+        }
+        if (!piece.empty()) receiver_->text_piece(piece);
+        divert_ = Divert::off;
+        diverted_ = true;
+        return c;
+    }
+
+    static constexpr size_t DIVERT_PIECE = 64 * 1024;
+    int fd_;
+    std::vector<char> buffer_;
+    size_t begin_ = 0, end_ = 0;
+    uint64_t offset_ = 0;
+    bool failed_ = false;
+    bool ready_ = false;
+    int next_ = 0;
+    Divert divert_ = Divert::off;
+    bool diverted_ = false;
+    TextReceiver* receiver_ = nullptr;
+};
+
+class JsonMapReader : public nlohmann::json_sax<Json>, public TextReceiver {
 public:
     JsonMapReader(Pass pass, JsonMap& map, EntrySink* sink, std::string first_line)
         : pass_(pass), map_(map), sink_(sink), first_line_(std::move(first_line)) {}
@@ -104,6 +243,7 @@ public:
     bool refused() const { return !reason_.empty(); }
     const std::string& reason() const { return reason_; }
     uint64_t layers_seen() const { return layer_count_; }
+    void read_from(JsonByteStream* stream) { stream_ = stream; }
 
     // Values.
     bool null() override { return value(Value{Value::other, 0, {}, nullptr}); }
@@ -121,7 +261,18 @@ public:
     // Structure.
     bool key(string_t& key) override {
         stack_.back().key = key;
+        const Frame frame = stack_.back().frame;
+        if (key == "data" && (frame == Frame::layer || frame == Frame::chunk)) return guarded([&] { begin_text(frame == Frame::chunk); });
         return true;
+    }
+
+    // A diverted data string arrives here in pieces.
+    void text_piece(std::string_view piece) override {
+        if (text_hold_ != nullptr) {
+            text_hold_->append(piece);
+        } else if (text_decoder_ != nullptr && text_failure_ == DecodeFailure::none) {
+            text_failure_ = text_decoder_->feed(piece);
+        }
     }
     bool start_object(std::size_t) override { return guarded([&] { open(true); }); }
     bool start_array(std::size_t) override { return guarded([&] { open(false); }); }
@@ -303,6 +454,7 @@ private:
         if (pass_ == Pass::emit) return;
         std::string* field = key == "type" ? nullptr : key == "name" ? &layer().name
                            : key == "encoding" ? &layer().encoding : key == "compression" ? &layer().compression : nullptr;
+        if (key == "compression") layer().compression_seen = true;
         if (key == "type") {
             layer().tile_layer = v.kind == Value::text && *v.string == "tilelayer";
         } else if (field != nullptr) {
@@ -377,39 +529,90 @@ private:
         }
     }
 
-    void data_text(const Value& v) {
-        if (v.kind != Value::text) return refuse(data_label() + " has data that is neither a list of tile numbers nor a text");
-        const bool chunk = stack_.back().frame == Frame::chunk;
-        if (pass_ == Pass::check) {
-            // Decoded once the encoding and the expected size are known.
-            if (chunk) {
-                chunk_text_ = std::move(*v.string);
-                chunk_has_data_ = true;
-                chunk_is_text_ = true;
-            } else {
-                layer().held_data = std::move(*v.string);
-                layer().has_data = layer().data_is_text = true;
-            }
-            return;
-        }
-        if (!layer().tile_layer) return;
+    // Where the coming data text goes: held until its compression is known, decoded as it
+    // arrives, or passed over (data of a layer that is not a tile layer).
+    void begin_text(bool chunk) {
+        text_hold_ = nullptr;
+        text_decoder_.reset();
+        text_failure_ = DecodeFailure::none;
+        text_exact_ = true;
+        text_format_ok_ = true;
+        if (layer_stack_.empty()) return;
         LayerRecord& record = layer();
-        if (chunk) {
-            const Chunk& shape = map_.chunk_shapes[chunk_index_];
-            chunk_.cells.clear();
-            cells_.to_chunk(&chunk_.cells);
-            decode_text(record, *v.string, shape.width * shape.height);
+        uint64_t expected = 0;
+        if (pass_ == Pass::check) {
+            // The editor writes a layer's compression before its data, a chunk's size after it.
+            if (chunk) {
+                chunk_text_.clear();
+                text_hold_ = &chunk_text_;
+                stream_->divert_next_string(this);
+                return;
+            }
+            if (!record.compression_seen) {
+                record.held_data.clear();
+                text_hold_ = &record.held_data;
+                stream_->divert_next_string(this);
+                return;
+            }
+            // The map's size usually comes later: count up to the largest, judge at the end.
+            text_exact_ = map_.width_seen && map_.height_seen;
+            expected = text_exact_ ? map_.width * map_.height : LARGEST_WORD_VALUE * LARGEST_WORD_VALUE;
+            text_cells_.to_sink(nullptr);
         } else {
-            cells_.to_sink(sink_);
-            decode_text(record, *v.string, map_.width * map_.height);
+            if (!record.tile_layer) {
+                stream_->divert_next_string(this);
+                return;
+            }
+            if (chunk) {
+                const Chunk& shape = map_.chunk_shapes[chunk_index_];
+                expected = shape.width * shape.height;
+                chunk_.cells.clear();
+                text_cells_.to_chunk(&chunk_.cells);
+            } else {
+                expected = map_.width * map_.height;
+                text_cells_.to_sink(sink_);
+            }
         }
-    }
-
-    // Base64 text through the layer decoder; false (and refused) unless it gives the cells.
-    uint64_t decode_text(const LayerRecord& record, std::string_view text, uint64_t expected) {
         LayerEncoding encoding;
         LayerCompression compression;
-        const std::string& named = record.encoding.empty() ? std::string("csv") : record.encoding;
+        text_format_ok_ = layer_format_from_attributes("base64", record.compression, encoding, compression);
+        if (text_format_ok_) text_decoder_ = std::make_unique<LayerDecoder>(encoding, compression, expected, text_cells_);
+        stream_->divert_next_string(this);
+    }
+
+    void data_text(const Value& v) {
+        if (v.kind != Value::text) return refuse(data_label() + " has data that is neither a list of tile numbers nor a text");
+        if (!stream_->take_diverted()) text_piece(*v.string);
+        const bool chunk = stack_.back().frame == Frame::chunk;
+        LayerRecord& record = layer();
+        if (pass_ == Pass::check && chunk) {
+            chunk_has_data_ = chunk_is_text_ = true;
+            return;
+        }
+        if (pass_ == Pass::check) record.has_data = record.data_is_text = true;
+        if (text_hold_ != nullptr || (pass_ == Pass::emit && !record.tile_layer)) return;
+        if (!text_format_ok_) {
+            return refuse(layer_label() + " has text data with the compression " +
+                          quoted_text(record.compression) + ", which the converter does not read");
+        }
+        if (text_failure_ == DecodeFailure::none) text_failure_ = text_decoder_->finish();
+        if (text_failure_ == DecodeFailure::too_few_cells && !text_exact_) text_failure_ = DecodeFailure::none;
+        if (text_failure_ != DecodeFailure::none) return refuse(layer_label() + " has " + describe(text_failure_));
+        if (pass_ == Pass::check) {
+            record.cells = text_decoder_->cells();
+            record.decoded = true;
+            record.decoded_compression = record.compression;
+        }
+        text_decoder_.reset();
+    }
+
+    // Base64 text through the layer decoder; the cells it gave. With `exact`, anything but
+    // the expected count is refused; without, fewer cells are judged later by the caller.
+    uint64_t decode_text(const LayerRecord& record, std::string_view text, uint64_t expected, bool assume_base64 = false,
+                         bool exact = true) {
+        LayerEncoding encoding;
+        LayerCompression compression;
+        const std::string named = assume_base64 ? "base64" : record.encoding.empty() ? std::string("csv") : record.encoding;
         if (named != "base64" || !layer_format_from_attributes("base64", record.compression, encoding, compression)) {
             refuse(layer_label() + " has text data with the encoding " + quoted_text(named) + " and compression " +
                    quoted_text(record.compression.empty() ? "none" : record.compression) + ", which the converter does not read");
@@ -418,6 +621,7 @@ private:
         LayerDecoder decoder(encoding, compression, expected, cells_);
         DecodeFailure failure = decoder.feed(text);
         if (failure == DecodeFailure::none) failure = decoder.finish();
+        if (failure == DecodeFailure::too_few_cells && !exact) failure = DecodeFailure::none;
         if (failure != DecodeFailure::none) refuse(layer_label() + " has " + describe(failure));
         return decoder.cells();
     }
@@ -523,10 +727,14 @@ private:
             if (!record.tile_layer) continue;
             label_number_ = ++tile_layer_index_;
             layer_stack_.assign(1, i);
-            if (record.data_is_text) {
+            if (record.data_is_text && !record.decoded) {
                 decode_held(record, record.held_data, cells);
                 std::string().swap(record.held_data);
                 continue;
+            }
+            if (record.decoded && (record.encoding != "base64" || record.compression != record.decoded_compression)) {
+                return refuse(layer_label() + " has text data with the encoding " + quoted_text(record.encoding) +
+                              ", which the converter does not read as such");
             }
             if (!record.has_data && cells != 0) return refuse(layer_label() + " has no data");
             if (record.has_data && record.cells != cells) {
@@ -563,6 +771,13 @@ private:
     size_t tilesets_seen_ = 0;
     uint64_t array_cells_ = 0;
     CellTarget cells_;
+    JsonByteStream* stream_ = nullptr;
+    // The data text being read.
+    std::string* text_hold_ = nullptr;
+    std::unique_ptr<LayerDecoder> text_decoder_;
+    CellTarget text_cells_;
+    DecodeFailure text_failure_ = DecodeFailure::none;
+    bool text_exact_ = true, text_format_ok_ = true;
     // Chunks.
     Chunk chunk_;
     bool chunk_has_data_ = false, chunk_is_text_ = false, chunk_x_seen_ = false, chunk_y_seen_ = false;
@@ -575,32 +790,24 @@ private:
     std::vector<Chunk> layer_chunks_;  // emit pass: the current layer's chunks with cells
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // One pass of the parser over the whole file; false with a reason on refusal.
 bool run_pass(const MapFile& file, JsonMapReader& reader, std::string& reason) {
-    const int fd = ::dup(file.fd());
-    std::unique_ptr<std::FILE, FileCloser> stream(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
-    if (stream == nullptr || std::fseek(stream.get(), 0, SEEK_SET) != 0) {
-        if (stream == nullptr && fd >= 0) ::close(fd);
-        reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
-        return false;
-    }
+    JsonByteStream stream(file.fd());
+    reader.read_from(&stream);
     bool parsed = false;
     try {
-        parsed = Json::sax_parse(stream.get(), &reader, nlohmann::detail::input_format_t::json, true, false);
+        parsed = Json::sax_parse(JsonByteStream::Iterator(&stream), JsonByteStream::Iterator(), &reader,
+                                 nlohmann::detail::input_format_t::json, true, false);
     } catch (const std::bad_alloc&) {
         reason = NO_MEMORY;
         return false;
     }
-    if (reader.refused() || !parsed) {
-        reason = reader.refused() ? reader.reason() : "the file is not valid JSON";
+    if (stream.failed()) {
+        reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
         return false;
     }
-    if (std::ferror(stream.get())) {
-        reason = "the file cannot be read";
+    if (reader.refused() || !parsed) {
+        reason = reader.refused() ? reader.reason() : "the file is not valid JSON";
         return false;
     }
     return true;

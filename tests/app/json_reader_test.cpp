@@ -104,9 +104,12 @@ TEST(JsonMapRefusals, DamagedMapsAreRefusedWithTheirReasonAndNoEntry) {
         {fixed + "\"data\":[1,-2]}]}", "layer 1 (\"L\") has the tile number \"-2\", not a whole number"},
         {fixed + "\"data\":[1,2.5]}]}", "layer 1 (\"L\") has the tile number \"2.5\", not a whole number"},
         {fixed + "\"data\":[1]}]}", "layer 1 (\"L\") has fewer tiles than the map has cells (1 tiles for 2 x 1 cells)"},
+        {head + "\"layers\":[{\"type\":\"tilelayer\",\"name\":\"L\",\"compression\":\"zlib\",\"data\":\"eJxjZGBgAAAACAAC\","
+                "\"encoding\":\"base64\"}],\"width\":2,\"height\":1}",
+         "layer 1 (\"L\") has fewer tiles than the map has cells (1 tiles for 2 x 1 cells)"},
         {fixed + "\"data\":{}}]}", "layer 1 (\"L\") has data that is neither a list of tile numbers nor a text"},
         {fixed + "\"encoding\":\"base64\",\"data\":\"AQAAAA@@\"}]}", "layer 1 (\"L\") has invalid base64 text"},
-        {fixed + "\"encoding\":\"base64\",\"compression\":\"lz4\",\"data\":\"\"}]}", "layer 1 (\"L\") has text data with the encoding \"base64\" and compression \"lz4\""},
+        {fixed + "\"encoding\":\"base64\",\"compression\":\"lz4\",\"data\":\"\"}]}", "layer 1 (\"L\") has text data with the compression \"lz4\", which the converter does not read"},
         {fixed + "\"data\":[1,2]}]", "the file is not valid JSON: parse error"},
         {"{\"type\":\"tileset\",\"tilewidth\":8,\"tileheight\":8}", "the file is not a map: its type is \"tileset\""},
         {"[1,2]", "the file is not a map: it is a JSON array"},
