@@ -38,6 +38,9 @@ constexpr uint64_t LARGEST_WORD_VALUE = 65535;
 constexpr uint64_t GID_LIMIT = 0xFFFFFFFFull;
 constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;
 constexpr const char* NO_MEMORY = "not enough memory to read the map";
+// One text or number larger than this is refused: the parser holds it whole, twice over.
+// Layer data is not held (it goes straight to the decoder), so this bounds names and such.
+constexpr uint64_t VALUE_LIMIT = uint64_t{8} << 20;
 
 enum class Pass { check, emit };
 // What an open object or array is to the reader; everything else is passed over.
@@ -129,11 +132,13 @@ public:
         return was;
     }
     bool failed() const { return failed_; }
+    // Whether the file was cut short at a value larger than the limit.
+    bool value_too_large() const { return too_large_; }
 
     // The parser's view: the next byte, or -1 at the end.
     int peek() {
         if (!ready_) {
-            next_ = produce();
+            next_ = watch(produce());
             ready_ = true;
         }
         return next_;
@@ -166,6 +171,28 @@ public:
 
 private:
     enum class Divert { off, before_value, inside };
+
+    // Follows strings and other values (numbers, literals) in what the parser gets, and
+    // ends the file for it once one grows beyond the limit.
+    int watch(int c) {
+        if (c < 0 || too_large_) return too_large_ ? -1 : c;
+        if (in_string_) {
+            if (escaped_) escaped_ = false;
+            else if (c == '\\') escaped_ = true;
+            else if (c == '"') in_string_ = false;
+        } else if (c == '"') {
+            in_string_ = true;
+            value_length_ = 0;
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '[' || c == ']' ||
+                   c == '{' || c == '}') {
+            value_length_ = 0;
+        }
+        if (++value_length_ > VALUE_LIMIT) {
+            too_large_ = true;
+            return -1;
+        }
+        return c;
+    }
     static constexpr size_t READ_CHUNK = size_t{1} << 20;
 
     int raw() {
@@ -233,6 +260,8 @@ private:
     Divert divert_ = Divert::off;
     bool diverted_ = false;
     TextReceiver* receiver_ = nullptr;
+    bool in_string_ = false, escaped_ = false, too_large_ = false;
+    uint64_t value_length_ = 0;
 };
 
 class JsonMapReader : public nlohmann::json_sax<Json>, public TextReceiver {
@@ -804,6 +833,10 @@ bool run_pass(const MapFile& file, JsonMapReader& reader, std::string& reason) {
     }
     if (stream.failed()) {
         reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
+        return false;
+    }
+    if (stream.value_too_large()) {
+        reason = "it holds one text or number larger than " + std::to_string(VALUE_LIMIT >> 20) + " MiB";
         return false;
     }
     if (reader.refused() || !parsed) {

@@ -115,6 +115,7 @@ TEST(JsonMapRefusals, DamagedMapsAreRefusedWithTheirReasonAndNoEntry) {
         {"[1,2]", "the file is not a map: it is a JSON array"},
         {std::string(300, '[') + std::string(300, ']'), "the file is not a map: it is a JSON array"},
         {"{\"a\":" + std::string(300, '[') + std::string(300, ']') + "}", "its objects and arrays are nested more than 256 levels deep"},
+        {head + "\"name\":\"" + std::string((size_t{8} << 20) + 1, 'x') + "\"}", "it holds one text or number larger than 8 MiB"},
         {infinite + "]}]}", "the map is empty"},
         {infinite + "{\"x\":9223372036854775807,\"y\":0,\"width\":1,\"height\":1,\"data\":[1]}]}]}",
          "layer 1 (\"L\") has a chunk whose position \"9223372036854775807\" is not a whole number within 2147483647 tiles"},
