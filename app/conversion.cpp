@@ -91,9 +91,8 @@ private:
 // original line steps; every other map is read by element names. The layout is decided
 // during the line reader's first pass.
 ReadOutcome read_map(const MapFile& map, const std::string& path, EntrySink& sink) {
-    char start[64];
-    const ssize_t got = ::pread(map.fd(), start, sizeof start, 0);
-    if (got > 0 && starts_like_json(std::string_view(start, static_cast<size_t>(got)))) return read_json_map(path, sink);
+    std::string start, reason;
+    if (map.read_start(64, start, reason) && starts_like_json(start)) return read_json_map(path, sink);
     ClassicLayoutCheck check;
     ReadOutcome outcome = read_classic_layout(path, sink, &check);
     if (outcome.ok || !outcome.reason.empty() || check.follows()) return outcome;

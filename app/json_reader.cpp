@@ -36,7 +36,6 @@ constexpr size_t FIRST_LINE_BYTES = 1028;
 constexpr size_t TEXT_ENTRY_LIMIT = 255;
 constexpr uint64_t LARGEST_WORD_VALUE = 65535;
 constexpr uint64_t GID_LIMIT = 0xFFFFFFFFull;
-constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;
 constexpr const char* NO_MEMORY = "not enough memory to read the map";
 // One text or number larger than this is refused: the parser holds it whole, twice over.
 // Layer data is not held (it goes straight to the decoder), so this bounds names and such.
@@ -46,12 +45,6 @@ enum class Pass { check, emit };
 // What an open object or array is to the reader; everything else is passed over.
 enum class Frame { root, tilesets, tileset, layers, layer, chunks, chunk, data, skip };
 
-std::string quoted_text(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
-    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
-    return out + "\"";
-}
 
 // One layer object, in the order layers start in the file.
 struct LayerRecord {
@@ -347,7 +340,7 @@ private:
 
     LayerRecord& layer() { return map_.layers[layer_stack_.back()]; }
     std::string layer_label() {
-        return "layer " + std::to_string(label_number_) + " (" + quoted_text(layer_stack_.empty() ? "" : layer().name) + ")";
+        return "layer " + std::to_string(label_number_) + " (" + quoted_for_message(layer_stack_.empty() ? "" : layer().name) + ")";
     }
 
     static std::string written(const Value& v) {
@@ -428,10 +421,10 @@ private:
         for (const Size& size : sizes) {
             if (key != size.key) continue;
             if (v.kind != Value::whole) {
-                return refuse(std::string("the map's ") + size.label + " " + quoted_text(written(v)) + " is not a whole number");
+                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(written(v)) + " is not a whole number");
             }
             if (v.number > LARGEST_WORD_VALUE) {
-                return refuse(std::string("the map's ") + size.label + " " + quoted_text(written(v)) +
+                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(written(v)) +
                               " is larger than 65535, the largest number the .pyxm file holds");
             }
             *size.value = v.number;
@@ -458,7 +451,7 @@ private:
     void first_gid(const Value& v) {
         if (pass_ == Pass::emit) return;
         if (v.kind != Value::whole || v.number > GID_LIMIT) {
-            return refuse("the first tileset's firstgid " + quoted_text(written(v)) + " is not a whole number of 32 bits");
+            return refuse("the first tileset's firstgid " + quoted_for_message(written(v)) + " is not a whole number of 32 bits");
         }
         map_.first_gid = std::to_string(v.number);
         map_.tileset_seen = true;
@@ -510,7 +503,7 @@ private:
 
     void end_layer_check(LayerRecord& record) {
         if (!record.tile_layer) {
-            if (map_.chunk_shapes.size() > layer_first_chunk_) refuse("layer " + quoted_text(record.name) + " has chunks but is not a tile layer");
+            if (map_.chunk_shapes.size() > layer_first_chunk_) refuse("layer " + quoted_for_message(record.name) + " has chunks but is not a tile layer");
             return;
         }
         ++map_.tile_layers;
@@ -540,7 +533,7 @@ private:
     void data_cell(const Value& v) {
         if (v.kind != Value::whole || v.number > GID_LIMIT) {
             const bool beyond = v.kind == Value::whole || (v.kind == Value::fraction && v.written.find_first_of(".eE") == std::string::npos);
-            return refuse(data_label() + " has the tile number " + quoted_text(written(v)) + ", " +
+            return refuse(data_label() + " has the tile number " + quoted_for_message(written(v)) + ", " +
                           (beyond ? "beyond 32 bits" : "not a whole number"));
         }
         ++array_cells_;
@@ -622,7 +615,7 @@ private:
         if (text_hold_ != nullptr || (pass_ == Pass::emit && !record.tile_layer)) return;
         if (!text_format_ok_) {
             return refuse(layer_label() + " has text data with the compression " +
-                          quoted_text(record.compression) + ", which the converter does not read");
+                          quoted_for_message(record.compression) + ", which the converter does not read");
         }
         if (text_failure_ == DecodeFailure::none) text_failure_ = text_decoder_->finish();
         if (text_failure_ == DecodeFailure::too_few_cells && !text_exact_) text_failure_ = DecodeFailure::none;
@@ -643,8 +636,8 @@ private:
         LayerCompression compression;
         const std::string named = assume_base64 ? "base64" : record.encoding.empty() ? std::string("csv") : record.encoding;
         if (named != "base64" || !layer_format_from_attributes("base64", record.compression, encoding, compression)) {
-            refuse(layer_label() + " has text data with the encoding " + quoted_text(named) + " and compression " +
-                   quoted_text(record.compression.empty() ? "none" : record.compression) + ", which the converter does not read");
+            refuse(layer_label() + " has text data with the encoding " + quoted_for_message(named) + " and compression " +
+                   quoted_for_message(record.compression.empty() ? "none" : record.compression) + ", which the converter does not read");
             return 0;
         }
         LayerDecoder decoder(encoding, compression, expected, cells_);
@@ -688,14 +681,14 @@ private:
                 fits = parse_chunk_offset(v.written, offset);
             }
             if (!fits) {
-                return refuse(data_label() + " has a chunk whose position " + quoted_text(written(v)) +
+                return refuse(data_label() + " has a chunk whose position " + quoted_for_message(written(v)) +
                               " is not a whole number within 2147483647 tiles");
             }
             (key == "x" ? chunk_.x : chunk_.y) = offset;
             (key == "x" ? chunk_x_seen_ : chunk_y_seen_) = true;
         } else if (key == "width" || key == "height") {
             if (v.kind != Value::whole || !chunk_size_in_range(v.number)) {
-                return refuse(data_label() + " has a chunk whose size " + quoted_text(written(v)) + " is not 1 to 65535 tiles");
+                return refuse(data_label() + " has a chunk whose size " + quoted_for_message(written(v)) + " is not 1 to 65535 tiles");
             }
             (key == "width" ? chunk_.width : chunk_.height) = v.number;
         }
@@ -733,14 +726,14 @@ private:
     void end_map() {
         if (map_.type != "map") {
             return refuse("the file is not a map: " +
-                          (map_.type.empty() ? std::string("it has no \"type\": \"map\"") : "its type is " + quoted_text(map_.type)));
+                          (map_.type.empty() ? std::string("it has no \"type\": \"map\"") : "its type is " + quoted_for_message(map_.type)));
         }
         if (!map_.tile_width_seen || !map_.tile_height_seen || map_.tile_width == 0 || map_.tile_height == 0) {
             return refuse("the map has no tile size");
         }
         if (map_.infinite) {
             for (const LayerRecord& record : map_.layers) {
-                if (record.tile_layer && record.has_data) return refuse("layer " + quoted_text(record.name) + " holds data outside its chunks");
+                if (record.tile_layer && record.has_data) return refuse("layer " + quoted_for_message(record.name) + " holds data outside its chunks");
             }
             if (!check_used_area(map_.area, reason_)) return;
             map_.width = map_.area.width();
@@ -762,7 +755,7 @@ private:
                 continue;
             }
             if (record.decoded && (record.encoding != "base64" || record.compression != record.decoded_compression)) {
-                return refuse(layer_label() + " has text data with the encoding " + quoted_text(record.encoding) +
+                return refuse(layer_label() + " has text data with the encoding " + quoted_for_message(record.encoding) +
                               ", which the converter does not read as such");
             }
             if (!record.has_data && cells != 0) return refuse(layer_label() + " has no data");
@@ -859,20 +852,13 @@ ReadOutcome read_json_map(const std::string& path, EntrySink& sink) {
     outcome.summary.reader = std::string(JSON_READER);
     MapFile file;
     if (!file.open(path, outcome.reason)) return outcome;
-    char start[FIRST_LINE_BYTES];
-    ssize_t got;
-    do {
-        got = ::pread(file.fd(), start, sizeof start, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        outcome.reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
-        return outcome;
-    }
+    std::string start;
+    if (!file.read_start(FIRST_LINE_BYTES, start, outcome.reason)) return outcome;
 
     JsonMap map;
     JsonMapReader check(Pass::check, map, nullptr, "");
     if (!run_pass(file, check, outcome.reason)) return outcome;
-    JsonMapReader emit(Pass::emit, map, &sink, first_line_as_read(std::string_view(start, static_cast<size_t>(got))));
+    JsonMapReader emit(Pass::emit, map, &sink, first_line_as_read(start));
     if (!run_pass(file, emit, outcome.reason)) return outcome;
     if (emit.layers_seen() != map.layers.size()) {
         outcome.reason = "the file changed while it was read";
@@ -880,14 +866,8 @@ ReadOutcome read_json_map(const std::string& path, EntrySink& sink) {
     }
     sink.add("</map>");
 
-    MapSummary& summary = outcome.summary;
-    summary.width = static_cast<int64_t>(map.width);
-    summary.height = static_cast<int64_t>(map.height);
-    summary.tile_width = static_cast<int64_t>(map.tile_width);
-    summary.tile_height = static_cast<int64_t>(map.tile_height);
-    summary.layers = static_cast<int64_t>(map.tile_layers);
-    summary.tiles = static_cast<int64_t>(map.tile_layers * map.width * map.height);
-    if (map.infinite) summary.area_note = map.area.description();
+    fill_summary(outcome.summary, map.width, map.height, map.tile_width, map.tile_height, map.tile_layers,
+                 map.tile_layers * map.width * map.height, map.infinite ? map.area.description() : "");
     outcome.ok = true;
     return outcome;
 }

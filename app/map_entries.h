@@ -31,6 +31,18 @@ struct MapSummary {
     std::string area_note;        // for an infinite map: where its used area starts, and its size
 };
 
+// The summary's figures, all at once.
+inline void fill_summary(MapSummary& summary, uint64_t width, uint64_t height, uint64_t tile_width, uint64_t tile_height,
+                         uint64_t layers, uint64_t tiles, std::string area_note) {
+    summary.width = static_cast<int64_t>(width);
+    summary.height = static_cast<int64_t>(height);
+    summary.tile_width = static_cast<int64_t>(tile_width);
+    summary.tile_height = static_cast<int64_t>(tile_height);
+    summary.layers = static_cast<int64_t>(layers);
+    summary.tiles = static_cast<int64_t>(tiles);
+    summary.area_note = std::move(area_note);
+}
+
 // The outcome of reading one map: ok, or refused with a reason for "Cannot convert NAME: REASON".
 struct ReadOutcome {
     bool ok = false;

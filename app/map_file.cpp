@@ -53,6 +53,21 @@ bool MapFile::open(const std::string& path, std::string& reason) {
     return true;
 }
 
+bool MapFile::read_start(size_t limit, std::string& bytes, std::string& reason) const {
+    bytes.resize(limit);
+    ssize_t got;
+    do {
+        got = ::pread(fd_, bytes.data(), limit, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(got));
+    return true;
+}
+
 void MapFile::close() {
     if (fd_ >= 0) ::close(fd_);  // closing drops the lock
     fd_ = -1;

@@ -21,6 +21,8 @@ public:
     int fd() const { return fd_; }
     // The size at opening: bytes beyond it are never read.
     uint64_t size() const { return size_; }
+    // The first bytes of the file (at most limit); false with a reason when it cannot be read.
+    bool read_start(size_t limit, std::string& bytes, std::string& reason) const;
 
 private:
     int fd_ = -1;

@@ -39,12 +39,6 @@ enum class Pass { check, emit };
 // What an open element is to the reader; everything else is passed over with its children.
 enum class Kind { other, map, group, layer, data, chunk, tile };
 
-std::string quoted_for_message(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
-    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
-    return out + "\"";
-}
 
 const char* find_attribute(const XML_Char** attributes, const char* name) {
     for (size_t i = 0; attributes[i] != nullptr; i += 2) {
@@ -491,6 +485,13 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
 
 }  // namespace
 
+std::string quoted_for_message(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
+    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
+    return out + "\"";
+}
+
 bool check_used_area(const UsedArea& area, std::string& reason) {
     if (area.empty()) {
         reason = "the map is empty";
@@ -523,16 +524,8 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     MapFile file;
     if (!file.open(path, outcome.reason)) return outcome;
 
-    char start[FIRST_LINE_LIMIT + 4];
-    ssize_t got;
-    do {
-        got = ::pread(file.fd(), start, sizeof start, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        outcome.reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
-        return outcome;
-    }
-    const std::string_view start_bytes(start, static_cast<size_t>(got));
+    std::string start_bytes;
+    if (!file.read_start(FIRST_LINE_LIMIT + 4, start_bytes, outcome.reason)) return outcome;
     if (start_bytes.empty()) {
         outcome.reason = "the file is empty";
         return outcome;
@@ -559,14 +552,9 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     }
     sink.add("</map>");
 
-    MapSummary& summary = outcome.summary;
-    summary.width = static_cast<int64_t>(header.width);
-    summary.height = static_cast<int64_t>(header.height);
-    summary.tile_width = static_cast<int64_t>(header.tile_width);
-    summary.tile_height = static_cast<int64_t>(header.tile_height);
-    summary.layers = static_cast<int64_t>(header.layers);
-    summary.tiles = static_cast<int64_t>(header.infinite ? header.layers * header.width * header.height : header.tiles);
-    if (header.infinite) summary.area_note = header.area.description();
+    fill_summary(outcome.summary, header.width, header.height, header.tile_width, header.tile_height, header.layers,
+                 header.infinite ? header.layers * header.width * header.height : header.tiles,
+                 header.infinite ? header.area.description() : "");
     outcome.ok = true;
     return outcome;
 }

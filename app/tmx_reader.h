@@ -19,6 +19,9 @@ inline constexpr std::string_view ELEMENT_NAMES_READER = "read by element names"
 // (unless the file changes while it is read). The file is only read, shared with other readers.
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink);
 
+// A name or value quoted for a refusal reason: at most 64 characters, line breaks as blanks.
+std::string quoted_for_message(std::string_view text);
+
 // An infinite map's used area, once all chunks are known: false with the reason when it
 // is empty or larger than the ".pyxm" words hold.
 bool check_used_area(const UsedArea& area, std::string& reason);
