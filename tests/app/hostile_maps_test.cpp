@@ -73,7 +73,7 @@ TEST(HostileMaps, FilesTheLineStepsWouldMisreadGoToTheElementReader) {
 // Millions of nested elements are refused at 256 levels, before they cost memory.
 TEST(HostileMaps, DeepNestingIsRefusedWithLittleMemory) {
     test_support::TempDir dir;
-    constexpr size_t LEVELS = 3000000;
+    constexpr size_t LEVELS = 5000000;
     std::string nested;
     nested.reserve(LEVELS * 7);
     for (size_t i = 0; i < LEVELS; ++i) nested += "<a>";
@@ -81,7 +81,7 @@ TEST(HostileMaps, DeepNestingIsRefusedWithLittleMemory) {
     ASSERT_TRUE(test_support::write_file(dir.file("deep.tmx"), HEAD + nested + "\n" + LAYER + END));
     const converter_test::ProcessRun run = run_program(converter_path(), {"-o", "out", "deep.tmx"}, dir.path().string());
     EXPECT_EQ(run.err, "Cannot convert deep.tmx: its elements are nested more than 256 levels deep\n");
-    EXPECT_LT(run.peak_kb, 200 * 1024);
+    EXPECT_LT(run.peak_kb, 400 * 1024);  // about 770 MB without the limit; a sanitizer build keeps up to 256 MB of freed memory
     EXPECT_TRUE(fs::is_empty(dir.file("out")));
 }
 
