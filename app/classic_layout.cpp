@@ -3,11 +3,12 @@
 // to the reader by element names.
 #include "app/classic_layout.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
 #include <vector>
+
+#include "app/map_file.h"
 
 namespace app {
 
@@ -114,16 +115,18 @@ struct QuoteCutter {
 
 }  // namespace
 
-// Opens and closes the elements of one line on the stack of open elements; false for a
-// tag that spans lines, a mismatched end tag, or markup other than elements.
-bool ClassicLayoutCheck::balance_tags(std::string_view line) {
+// Opens and closes the elements of one line on the stack of open elements; fails for a
+// tag that spans lines, a mismatched end tag, markup other than elements, and layers the
+// element reader would read differently (not directly in the map or a group, or without
+// exactly one data element).
+const char* ClassicLayoutCheck::balance_tags(std::string_view line) {
     for (size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at)) {
         ++at;
         const bool closing = at < line.size() && line[at] == '/';
         if (closing) ++at;
         size_t name_end = at;
         while (name_end < line.size() && is_name_char(line[name_end])) ++name_end;
-        if (name_end == at) return false;  // "<?", "<!" or a stray "<"
+        if (name_end == at) return "markup other than elements";  // "<?", "<!" or a stray "<"
         const std::string_view name = line.substr(at, name_end - at);
         // The tag's end, passing over quoted values.
         size_t end = name_end;
@@ -137,16 +140,26 @@ bool ClassicLayoutCheck::balance_tags(std::string_view line) {
                 break;
             }
         }
-        if (end >= line.size() || line[end] != '>') return false;
+        if (end >= line.size() || line[end] != '>') return "a tag that spans lines";
+        const bool empty_element = !closing && line[end - 1] == '/';
         if (closing) {
-            if (open_elements_.empty() || open_elements_.back() != name) return false;
+            if (open_elements_.empty() || open_elements_.back() != name) return "an end tag that does not match its element";
+            if (name == "layer" && data_in_layer_ != 1) return "a layer without exactly one data element";
             open_elements_.pop_back();
-        } else if (line[end - 1] != '/') {
+        } else if (name == "layer") {
+            if (empty_element) return "a layer without exactly one data element";
+            for (const std::string& outer : open_elements_) {
+                if (outer != "map" && outer != "group") return "a layer outside the map and its groups";
+            }
+            data_in_layer_ = 0;
+        }
+        if (!closing && !empty_element) {
+            if (open_elements_.size() >= CLASSIC_DEPTH_LIMIT) return "elements nested too deep";
             open_elements_.emplace_back(name);
         }
         at = end + 1;
     }
-    return true;
+    return nullptr;
 }
 
 bool ClassicLayoutCheck::refuse(std::string reason) {
@@ -237,7 +250,7 @@ bool ClassicLayoutCheck::check_tileset_line(std::string_view line) {
     QuoteCutter cut{line};
     cut.skip();
     if (cut.take() != attributes[0].value) return refuse("the original steps would cut another first gid");
-    if (!balance_tags(line)) return refuse("the tileset line is not one whole tag");
+    if (balance_tags(line) != nullptr) return refuse("the tileset line is not one whole tag");
     stage_ = Stage::body;
     return true;
 }
@@ -255,9 +268,13 @@ bool ClassicLayoutCheck::check_body_line(std::string_view line) {
         stage_ = Stage::after_map;
         return true;
     }
-    if (!balance_tags(line)) return refuse("a tag that spans lines or does not match its element");
+    if (const char* misfit = balance_tags(line)) return refuse(misfit);
     if (line.find("<data") != std::string_view::npos) {
         if (trimmed != "<data>") return refuse("a data element with attributes or other text on its line");
+        // Data anywhere but once in a tile layer means something else to the element reader.
+        if (open_elements_.size() < 2 || open_elements_[open_elements_.size() - 2] != "layer" || ++data_in_layer_ != 1) {
+            return refuse("a data element that is not the one data element of a tile layer");
+        }
         cells_ = 0;
         stage_ = Stage::in_data;
         return true;
@@ -334,14 +351,15 @@ bool follows_classic_layout_text(std::string_view text) {
 }
 
 bool follows_classic_layout(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    MapFile file;
+    std::string reason;
+    if (!file.open(path, reason)) return false;
     ClassicLayoutCheck check;
     LineCutter cutter(check);
     std::vector<char> buffer(READ_CHUNK);
     bool readable = true;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(file.fd(), buffer.data(), buffer.size());
         if (got < 0) {
             readable = false;
             break;
@@ -352,7 +370,6 @@ bool follows_classic_layout(const std::string& path) {
         }
         if (!cutter.feed(std::string_view(buffer.data(), static_cast<size_t>(got)))) break;
     }
-    ::close(fd);
     return readable && check.follows();
 }
 

@@ -13,6 +13,8 @@ namespace app {
 
 // A line this long may be a piece of a longer one; such files never count as classic.
 constexpr size_t CLASSIC_LINE_LIMIT = 1024;
+// Deeper nesting than the editor ever writes; such files go to the element reader.
+constexpr size_t CLASSIC_DEPTH_LIMIT = 256;
 
 // Follows a map file line by line. Lines are given as read: without LF or CR LF, pieces
 // of at most CLASSIC_LINE_LIMIT bytes. Once a line does not fit, the answer stays no.
@@ -36,7 +38,8 @@ private:
     bool check_tileset_line(std::string_view line);
     bool check_body_line(std::string_view line);
     bool check_data_line(std::string_view line);
-    bool balance_tags(std::string_view line);
+    // Null when the line's tags fit, else why not.
+    const char* balance_tags(std::string_view line);
 
     Stage stage_ = Stage::declaration;
     std::string reason_;
@@ -44,6 +47,7 @@ private:
     uint64_t cells_per_layer_ = 0;
     uint64_t cells_ = 0;  // tile lines in the current data element
     std::vector<std::string> open_elements_;  // outside layer data; a file is a few levels deep
+    uint64_t data_in_layer_ = 0;  // data elements of the open layer
 };
 
 // Reads the file once, line by line as the converter reads it, and applies the test;

@@ -20,7 +20,8 @@ std::string report_line(const std::string& input, const ConversionResult& result
     return input + " -> " + result.outputs.text_path + ", " + result.outputs.binary_path + ": " +
            std::to_string(s.width) + " x " + std::to_string(s.height) + " map, " +
            std::to_string(s.tile_width) + " x " + std::to_string(s.tile_height) + " tiles, " +
-           plural(s.layers, "layer", "layers") + ", " + plural(s.tiles, "tile", "tiles") + " (" + s.reader + ")";
+           plural(s.layers, "layer", "layers") + ", " + plural(s.tiles, "tile", "tiles") + " (" + s.reader + ")" +
+           (s.area_note.empty() ? "" : "; " + s.area_note);
 }
 
 }  // namespace
@@ -38,7 +39,8 @@ std::string usage_text() {
            "  --version   show the version\n"
            "  --          every following argument is a file\n"
            "\n"
-           "Exit status: 0 when every map converted, 1 when a map was refused, 2 on a usage error.\n";
+           "Exit status: 0 when every map converted, 1 when a map was refused or the report could not\n"
+           "be written, 2 on a usage error, 128 + N when ended by signal N.\n";
 }
 
 int run_command_line(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -85,20 +87,29 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
         }
     }
     size_t converted = 0;
-    for (const std::string& file : files) {
-        ConversionResult result = convert_map(file, output_folder);
-        for (const std::string& warning : result.summary.warnings) err << "Warning: " << file << ": " << warning << "\n";
+    for (const PlannedMap& map : plan_run(files, output_folder)) {
+        if (!map.refusal.empty()) {
+            err << refusal_text(map.input, map.refusal) << "\n";
+            continue;
+        }
+        ConversionResult result = convert_map_to(map.input, map.outputs);
+        for (const std::string& warning : result.summary.warnings) err << "Warning: " << map.input << ": " << warning << "\n";
         if (!result.ok) {
-            err << refusal_text(file, result.reason) << "\n";
+            err << refusal_text(map.input, result.reason) << "\n";
             continue;
         }
         ++converted;
-        if (!quiet) out << report_line(file, result) << "\n";
+        if (!quiet) out << report_line(map.input, result) << "\n";
     }
     if (!quiet) {
         out << converted << " of " << plural(static_cast<int64_t>(files.size()), "map", "maps") << " converted";
         if (converted < files.size()) out << ", " << files.size() - converted << " refused";
         out << "\n";
+    }
+    // A report that did not arrive is a failure, as with any command-line tool.
+    if (!out.flush()) {
+        err << CONVERTER_NAME << ": cannot write the report to standard output\n";
+        return 1;
     }
     return converted == files.size() ? 0 : 1;
 }

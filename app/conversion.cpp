@@ -1,20 +1,28 @@
-// Conversion of one map: names first (the input must never be an output), then the reader
-// streams into the writer, which commits both outputs together or leaves nothing.
+// Conversion of one map: names first (the input must never be an output), the input
+// opened and checked before any output exists, then the reader streams into the writer,
+// which commits both outputs together or leaves nothing.
 #include "app/conversion.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <map>
+#include <new>
+#include <system_error>
+#include <utility>
+
 #include "app/classic_reader.h"
+#include "app/json_reader.h"
+#include "app/map_file.h"
 #include "app/output_writer.h"
 #include "app/tmx_reader.h"
 
 namespace app {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string replace_every(const std::string& text, const std::string& search, const std::string& replacement) {
     std::string out;
@@ -27,15 +35,64 @@ std::string replace_every(const std::string& text, const std::string& search, co
     return out;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-    if (a == b) return true;
+// Where a path leads: the absolute path with the links of its existing part resolved,
+// and for an existing file its identity, so hard links and "a/../b" meet too.
+struct Place {
+    std::string path;
+    bool exists = false;
+    std::pair<dev_t, ino_t> inode{};
+};
+
+Place place_of(const std::string& path) {
+    Place place;
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
+    fs::path absolute = fs::absolute(path, error);
+    fs::path canonical = fs::weakly_canonical(absolute, error);
+    place.path = (error ? absolute.lexically_normal() : canonical).string();
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        place.exists = true;
+        place.inode = {info.st_dev, info.st_ino};
+    }
+    return place;
 }
 
-// Classic-layout maps go through the original line steps; every other map is read by
-// element names. The layout is decided during the line reader's first pass.
-ReadOutcome read_map(const std::string& path, EntrySink& sink) {
+bool same_place(const Place& a, const Place& b) {
+    return a.path == b.path || (a.exists && b.exists && a.inode == b.inode);
+}
+
+// Places with the index of the run's map they belong to, found by path or by identity.
+class PlaceIndex {
+public:
+    void add(const Place& place, size_t map) {
+        by_path_.emplace(place.path, map);
+        if (place.exists) by_inode_.emplace(place.inode, map);
+    }
+    // The first map other than `except` at this place, or npos.
+    size_t find(const Place& place, size_t except) const {
+        size_t found = NONE;
+        const auto consider = [&](size_t map) {
+            if (map != except && map < found) found = map;
+        };
+        for (auto [it, end] = by_path_.equal_range(place.path); it != end; ++it) consider(it->second);
+        if (place.exists) {
+            for (auto [it, end] = by_inode_.equal_range(place.inode); it != end; ++it) consider(it->second);
+        }
+        return found;
+    }
+    static constexpr size_t NONE = static_cast<size_t>(-1);
+
+private:
+    std::multimap<std::string, size_t> by_path_;
+    std::multimap<std::pair<dev_t, ino_t>, size_t> by_inode_;
+};
+
+// A file opening a JSON object is read as a JSON map. Classic-layout maps go through the
+// original line steps; every other map is read by element names. The layout is decided
+// during the line reader's first pass.
+ReadOutcome read_map(const MapFile& map, const std::string& path, EntrySink& sink) {
+    std::string start, reason;
+    if (map.read_start(64, start, reason) && starts_like_json(start)) return read_json_map(path, sink);
     ClassicLayoutCheck check;
     ReadOutcome outcome = read_classic_layout(path, sink, &check);
     if (outcome.ok || !outcome.reason.empty() || check.follows()) return outcome;
@@ -45,51 +102,88 @@ ReadOutcome read_map(const std::string& path, EntrySink& sink) {
 }  // namespace
 
 OutputNames derive_output_names(const std::string& input_path, const std::string& output_folder) {
-    OutputNames names;
-    if (input_path.find(".tmx") != std::string::npos) {
-        names.text_path = replace_every(input_path, ".tmx", ".txt");
-        names.binary_path = replace_every(names.text_path, ".txt", ".pyxm");
+    const fs::path input(input_path);
+    const std::string name = input.filename().string();
+    std::string text_name, binary_name;
+    const auto ends_with = [&](std::string_view ending) {
+        return name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+    };
+    if (ends_with(".tmj") || ends_with(".json")) {
+        const std::string stem = name.substr(0, name.rfind('.'));
+        text_name = stem + ".txt";
+        binary_name = stem + ".pyxm";
+    } else if (name.find(".tmx") != std::string::npos) {
+        text_name = replace_every(name, ".tmx", ".txt");
+        binary_name = replace_every(text_name, ".txt", ".pyxm");
     } else {
-        names.text_path = input_path + ".txt";
-        names.binary_path = input_path + ".pyxm";
+        text_name = name + ".txt";
+        binary_name = name + ".pyxm";
     }
-    if (!output_folder.empty()) {
-        std::filesystem::path folder(output_folder);
-        names.text_path = (folder / std::filesystem::path(names.text_path).filename()).string();
-        names.binary_path = (folder / std::filesystem::path(names.binary_path).filename()).string();
+    const fs::path folder = output_folder.empty() ? input.parent_path() : fs::path(output_folder);
+    return {(folder / text_name).string(), (folder / binary_name).string()};
+}
+
+std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const std::string& output_folder) {
+    std::vector<PlannedMap> plan;
+    PlaceIndex input_places, output_places;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        plan.push_back({inputs[i], derive_output_names(inputs[i], output_folder), ""});
+        input_places.add(place_of(inputs[i]), i);
     }
-    return names;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        PlannedMap& map = plan[i];
+        const std::string* outputs[] = {&map.outputs.text_path, &map.outputs.binary_path};
+        const Place places[] = {place_of(*outputs[0]), place_of(*outputs[1])};
+        for (size_t k = 0; k < 2 && map.refusal.empty(); ++k) {
+            const size_t other = input_places.find(places[k], i);
+            if (other != PlaceIndex::NONE) {
+                map.refusal = "its output " + *outputs[k] + " would overwrite " + inputs[other] + ", another map of this run";
+            }
+        }
+        for (size_t k = 0; k < 2 && map.refusal.empty(); ++k) {
+            const size_t earlier = output_places.find(places[k], i);
+            if (earlier != PlaceIndex::NONE) {
+                map.refusal = "its output " + *outputs[k] + " is also the output of " + inputs[earlier] +
+                              ", converted earlier in this run";
+            }
+        }
+        if (!map.refusal.empty()) continue;
+        for (const Place& place : places) output_places.add(place, i);
+    }
+    return plan;
 }
 
 ConversionResult convert_map(const std::string& input_path, const std::string& output_folder) {
+    return convert_map_to(input_path, derive_output_names(input_path, output_folder));
+}
+
+ConversionResult convert_map_to(const std::string& input_path, const OutputNames& outputs) {
     ConversionResult result;
-    result.outputs = derive_output_names(input_path, output_folder);
-    const OutputNames& names = result.outputs;
-    if (same_file(names.text_path, input_path) || same_file(names.binary_path, input_path) ||
-        names.text_path == names.binary_path) {
-        result.reason = "its outputs would overwrite the input";
-        return result;
+    result.outputs = outputs;
+    try {
+        const Place input = place_of(input_path);
+        if (same_place(place_of(outputs.text_path), input) || same_place(place_of(outputs.binary_path), input) ||
+            outputs.text_path == outputs.binary_path) {
+            result.reason = "its outputs would overwrite the input";
+            return result;
+        }
+        // The input is opened and checked (a regular file, not held by a writer) before
+        // any output exists, and stays open, shared with other readers, while it is read.
+        MapFile map;
+        if (!map.open(input_path, result.reason)) return result;
+        OutputWriter writer;
+        if (!writer.begin(outputs.text_path, outputs.binary_path, result.reason)) return result;
+        ReadOutcome outcome = read_map(map, input_path, writer);
+        result.summary = outcome.summary;
+        if (!outcome.ok) {
+            result.reason = outcome.reason;
+            return result;
+        }
+        result.ok = writer.commit(result.reason);
+    } catch (const std::bad_alloc&) {
+        result.ok = false;
+        result.reason = "not enough memory to convert the map";
     }
-    std::error_code error;
-    if (std::filesystem::is_directory(input_path, error)) {
-        result.reason = "it is a folder, not a map file";
-        return result;
-    }
-    if (::access(input_path.c_str(), R_OK) != 0) {
-        result.reason = std::string("the file cannot be opened (") + std::strerror(errno) + ")";
-        return result;
-    }
-    OutputWriter writer;
-    if (!writer.begin(names.text_path, names.binary_path, result.reason)) return result;
-    ReadOutcome outcome = read_map(input_path, writer);
-    result.summary = outcome.summary;
-    if (!outcome.ok) {
-        result.reason = outcome.reason;
-        writer.discard();
-        return result;
-    }
-    if (!writer.commit(result.reason)) return result;
-    result.ok = true;
     return result;
 }
 

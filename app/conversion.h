@@ -1,8 +1,9 @@
 // One map converted end to end: output names, the reader that fits the map, the writer,
-// and the outcome both front ends report.
+// and the outcome both front ends report; and the plan of a run of several maps.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/map_entries.h"
 
@@ -12,10 +13,22 @@ struct OutputNames {
     std::string text_path;    // the ".txt" output
     std::string binary_path;  // the ".pyxm" output
 };
-// Every ".tmx" of the path becomes ".txt", then every ".txt" of that becomes ".pyxm"; a
-// path without ".tmx" gets ".txt" and ".pyxm" appended instead, so no output is the input.
-// With an output folder, the names keep their file part and move into that folder.
+// The rule works on the file name, never on its folder: a ".tmj" or ".json" extension is
+// replaced by ".txt" and ".pyxm"; otherwise every ".tmx" of the name becomes ".txt", then
+// every ".txt" of that becomes ".pyxm"; a name with neither gets ".txt" and ".pyxm"
+// appended instead, so no output is the input. With an output folder, the
+// outputs go there instead of beside the input.
 OutputNames derive_output_names(const std::string& input_path, const std::string& output_folder = "");
+
+// One map of a run: its outputs, or why it is refused before anything is written.
+struct PlannedMap {
+    std::string input;
+    OutputNames outputs;
+    std::string refusal;  // empty: convert it
+};
+// Names the outputs of every map of a run before any is written, and refuses a map whose
+// outputs are another map of the run or the outputs of an earlier map of the run.
+std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const std::string& output_folder = "");
 
 struct ConversionResult {
     bool ok = false;
@@ -25,6 +38,8 @@ struct ConversionResult {
 };
 // Converts one map; on refusal no output file is written or changed.
 ConversionResult convert_map(const std::string& input_path, const std::string& output_folder = "");
+// The same with outputs already named (by plan_run).
+ConversionResult convert_map_to(const std::string& input_path, const OutputNames& outputs);
 
 // "Cannot convert NAME: REASON".
 std::string refusal_text(const std::string& name, const std::string& reason);

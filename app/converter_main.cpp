@@ -51,6 +51,7 @@ std::vector<std::string> report_lines(const std::string& input_path, const Conve
                       (s.layers == 1 ? " layer, " : " layers, ") + std::to_string(s.tiles) + (s.tiles == 1 ? " tile" : " tiles") +
                       " (" + s.reader + ")",
                   lines);
+        if (!s.area_note.empty()) wrap_into(s.area_note, lines);
     }
     for (const std::string& warning : result.summary.warnings) wrap_into("Warning: " + warning, lines);
     return lines;

@@ -3,9 +3,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace app {
@@ -18,30 +15,14 @@ LineReader::~LineReader() { close(); }
 
 bool LineReader::open(const std::string& path, std::string& reason) {
     close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        reason = std::string("the file cannot be opened (") + std::strerror(errno) + ")";
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = "it is not a regular file";
-        close();
-        return false;
-    }
-    // Opens share the file with nobody, like every open of the runtime.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        reason = "the file is in use by another program";
-        close();
-        return false;
-    }
-    size_ = static_cast<uint64_t>(info.st_size);
+    if (!file_.open(path, reason)) return false;
+    size_ = file_.size();
     buffer_.resize(BUFFER_SIZE);
     return rewind();
 }
 
 bool LineReader::rewind() {
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+    if (file_.fd() < 0 || ::lseek(file_.fd(), 0, SEEK_SET) != 0) {
         failed_ = true;
         return false;
     }
@@ -52,11 +33,9 @@ bool LineReader::rewind() {
 }
 
 void LineReader::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing drops the lock
-        fd_ = -1;
-    }
+    file_.close();
     begin_ = end_ = 0;
+    raw_ = {};
 }
 
 // Moves the unread bytes to the front and reads more, until a full piece and its line
@@ -70,7 +49,7 @@ bool LineReader::fill() {
     while (end_ < buffer_.size() && loaded_ < size_) {
         size_t want = buffer_.size() - end_;
         if (want > size_ - loaded_) want = static_cast<size_t>(size_ - loaded_);
-        ssize_t got = ::read(fd_, buffer_.data() + end_, want);
+        ssize_t got = ::read(file_.fd(), buffer_.data() + end_, want);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             // The file shrank under us or the read failed: nothing sound can follow.
@@ -86,7 +65,7 @@ bool LineReader::fill() {
 }
 
 bool LineReader::next(std::string_view& line) {
-    if (fd_ < 0 || failed_ || consumed_ >= size_) return false;
+    if (file_.fd() < 0 || failed_ || consumed_ >= size_) return false;
     if (end_ - begin_ <= LINE_PIECE_LIMIT && loaded_ < size_ && !fill()) return false;
     const char* start = buffer_.data() + begin_;
     size_t available = end_ - begin_;
@@ -105,6 +84,7 @@ bool LineReader::next(std::string_view& line) {
     } else {
         length = used = LINE_PIECE_LIMIT;
     }
+    raw_ = std::string_view(start, length);
     const void* zero = std::memchr(start, '\0', length);
     if (zero != nullptr) length = static_cast<size_t>(static_cast<const char*>(zero) - start);
     line = std::string_view(start, length);

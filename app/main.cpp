@@ -1,13 +1,20 @@
 // Process entry of the converter: file arguments run the command-line mode (no window);
 // without arguments, or with --window FILE..., the desktop flow runs through the runtime's entry.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/converter_main.h"
+#include "app/interruption.h"
 #include "app/window_maps.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/screen/startup.h"
@@ -24,9 +31,21 @@ bool display_available() {
     return driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
-}  // namespace
+// A standard stream started closed would be handed to the next file opened, and the
+// report would land in an output. Standard output then leads to /dev/full, so writing
+// the report fails as it should; the others lead to /dev/null.
+void fill_closed_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open(fd == 1 ? "/dev/full" : "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const bool window = argc > 1 && std::strcmp(argv[1], app::WINDOW_OPTION) == 0;
     if (argc > 1 && !window) {
         std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -40,4 +59,19 @@ int main(int argc, char** argv) {
     }
     if (window) app::queue_window_maps(std::vector<std::string>(argv + 2, argv + argc));
     return runtime::program_entry(argc, argv, runtime::initialise_runtime, app::converter_main);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fill_closed_standard_streams();
+    app::install_interruption_handlers();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << app::CONVERTER_NAME << ": not enough memory\n";
+    } catch (const std::exception& failure) {
+        std::cerr << app::CONVERTER_NAME << ": " << failure.what() << "\n";
+    }
+    return 1;
 }

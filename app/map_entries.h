@@ -15,6 +15,9 @@ public:
     virtual ~EntrySink() = default;
     // One entry, without its line end.
     virtual void add(std::string_view entry) = 0;
+    // An entry of the text alone, whatever it holds (a JSON map's first line has no "<");
+    // sinks that write words override it.
+    virtual void add_text_only(std::string_view entry) { add(entry); }
 };
 
 // What a reader tells about the map it read, for the report and the command line.
@@ -25,7 +28,20 @@ struct MapSummary {
     int64_t layers = 0;           // tile layers counted
     int64_t tiles = 0;            // tile entries written
     std::vector<std::string> warnings;  // one line each, e.g. a layer whose tiles were not converted
+    std::string area_note;        // for an infinite map: where its used area starts, and its size
 };
+
+// The summary's figures, all at once.
+inline void fill_summary(MapSummary& summary, uint64_t width, uint64_t height, uint64_t tile_width, uint64_t tile_height,
+                         uint64_t layers, uint64_t tiles, std::string area_note) {
+    summary.width = static_cast<int64_t>(width);
+    summary.height = static_cast<int64_t>(height);
+    summary.tile_width = static_cast<int64_t>(tile_width);
+    summary.tile_height = static_cast<int64_t>(tile_height);
+    summary.layers = static_cast<int64_t>(layers);
+    summary.tiles = static_cast<int64_t>(tiles);
+    summary.area_note = std::move(area_note);
+}
 
 // The outcome of reading one map: ok, or refused with a reason for "Cannot convert NAME: REASON".
 struct ReadOutcome {

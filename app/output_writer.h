@@ -1,5 +1,6 @@
-// The EntrySink that writes a map's ".txt" and ".pyxm" outputs: both go to temporary files
-// beside their destinations and are renamed into place only when both are complete.
+// The EntrySink that writes a map's ".txt" and ".pyxm" outputs. Both are written to
+// temporary files in their folders and committed as a pair under an exclusive lock of
+// the folder: both replace the earlier outputs, or neither does.
 #pragma once
 
 #include <string>
@@ -12,7 +13,12 @@ namespace app {
 
 class OutputWriter : public EntrySink {
 public:
-    OutputWriter() = default;
+    // Anonymous temporaries (no name until the commit, so even a killed run leaves none)
+    // where the file system has them; named ones otherwise, or when asked for.
+    enum class Temporaries { anonymous_where_possible, named };
+
+    explicit OutputWriter(Temporaries temporaries = Temporaries::anonymous_where_possible)
+        : temporaries_(temporaries) {}
     ~OutputWriter() override;  // removes the temporary files unless committed
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
@@ -21,23 +27,33 @@ public:
     bool begin(const std::string& text_path, const std::string& binary_path, std::string& reason);
     // Each entry and CR LF into the text, its word into the binary when it holds no "<".
     void add(std::string_view entry) override;
-    // Flushes, closes and renames both into place; false with a reason (nothing is left).
+    // The entry and CR LF into the text only.
+    void add_text_only(std::string_view entry) override;
+    // Puts both in place together; false with a reason, and then the earlier outputs
+    // are as they were and no temporary file is left.
     bool commit(std::string& reason);
     // Drops both temporary files.
     void discard();
 
 private:
     struct Output {
-        std::string final_path, temp_path;
+        std::string final_path;
+        std::string temp_path;  // empty while the temporary has no name
         int fd = -1;
+        int slot = -1;  // the interruption handlers' record of a named temporary
         std::vector<char> buffer;
         size_t used = 0;
     };
+    bool create_temporary(Output& out);
+    bool give_name(Output& out);
+    void set_temp_path(Output& out, const std::string& path);
     bool flush(Output& out);
     void fail(const Output& out, int error);
+    void place_pair();
 
+    Temporaries temporaries_;
     Output text_, binary_;
-    std::string error_;  // the first write failure, reported by commit
+    std::string error_;  // the first failure, reported by commit
 };
 
 }  // namespace app

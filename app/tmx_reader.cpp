@@ -5,17 +5,19 @@
 #include "app/tmx_reader.h"
 
 #include <expat.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <vector>
 
+#include "app/chunk_area.h"
 #include "app/layer_decoder.h"
+#include "app/map_file.h"
 
 namespace app {
 
@@ -26,18 +28,17 @@ constexpr size_t FIRST_LINE_LIMIT = 1024;        // the line reader's longest pi
 constexpr size_t TEXT_ENTRY_LIMIT = 255;         // version and first gid entries
 constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;     // layer and element names quoted in reasons
 constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // map and tile sizes must fit a 16-bit word
+// The editor writes a few levels; deeper files are refused before they cost memory.
+constexpr size_t DEPTH_LIMIT = 256;
+// One piece of markup (a tag with its attribute values, a comment) larger than this is refused.
+constexpr uint64_t TOKEN_LIMIT = uint64_t{64} << 20;
+constexpr const char* NO_MEMORY = "not enough memory to read the map";
 
 enum class Pass { check, emit };
 
 // What an open element is to the reader; everything else is passed over with its children.
-enum class Kind { other, map, group, layer, data, tile };
+enum class Kind { other, map, group, layer, data, chunk, tile };
 
-std::string quoted_for_message(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
-    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
-    return out + "\"";
-}
 
 const char* find_attribute(const XML_Char** attributes, const char* name) {
     for (size_t i = 0; attributes[i] != nullptr; i += 2) {
@@ -93,6 +94,20 @@ struct MapHeader {
     std::string first_gid = "0";
     uint64_t layers = 0;
     uint64_t tiles = 0;
+    bool infinite = false;
+    UsedArea area;  // of an infinite map, once the check pass has seen every chunk
+};
+
+// A chunk's cells go into the chunk in the emit pass; the check pass only counts them.
+class ChunkCells : public CellReceiver {
+public:
+    explicit ChunkCells(std::vector<uint32_t>* cells) : cells_(cells) {}
+    void cell(uint32_t gid) override {
+        if (cells_ != nullptr) cells_->push_back(gid);
+    }
+
+private:
+    std::vector<uint32_t>* cells_;
 };
 
 class ElementReader {
@@ -100,8 +115,8 @@ public:
     ElementReader(Pass pass, MapHeader& header, EntrySink* sink)
         : pass_(pass), header_(header), sink_(sink), cells_(pass == Pass::emit ? sink : nullptr) {}
 
-    bool refused() const { return !reason_.empty(); }
-    const std::string& reason() const { return reason_; }
+    bool refused() const { return !reason_.empty() || out_of_memory_; }
+    std::string reason() const { return out_of_memory_ ? NO_MEMORY : reason_; }
     void set_first_line(std::string line) { first_line_ = std::move(line); }
     uint64_t layers_seen() const { return layer_index_; }
     uint64_t tiles_seen() const { return tiles_; }
@@ -113,12 +128,25 @@ public:
     }
 
 private:
-    static void XMLCALL on_start(void* self, const XML_Char* name, const XML_Char** attributes) {
-        static_cast<ElementReader*>(self)->start(name, attributes);
+    // No exception may cross the parser's C frames: a failed allocation stops the parse.
+    template <class Step>
+    static void guarded(void* self, Step step) {
+        auto* reader = static_cast<ElementReader*>(self);
+        try {
+            step(*reader);
+        } catch (const std::exception&) {
+            reader->out_of_memory_ = true;
+            XML_StopParser(reader->parser_, XML_FALSE);
+        }
     }
-    static void XMLCALL on_end(void* self, const XML_Char* /*name*/) { static_cast<ElementReader*>(self)->end(); }
+    static void XMLCALL on_start(void* self, const XML_Char* name, const XML_Char** attributes) {
+        guarded(self, [&](ElementReader& reader) { reader.start(name, attributes); });
+    }
+    static void XMLCALL on_end(void* self, const XML_Char* /*name*/) {
+        guarded(self, [](ElementReader& reader) { reader.end(); });
+    }
     static void XMLCALL on_text(void* self, const XML_Char* text, int size) {
-        static_cast<ElementReader*>(self)->text(std::string_view(text, static_cast<size_t>(size)));
+        guarded(self, [&](ElementReader& reader) { reader.text(std::string_view(text, static_cast<size_t>(size))); });
     }
 
     void refuse(std::string reason) {
@@ -136,6 +164,9 @@ private:
 
     void start(std::string_view name, const XML_Char** attributes) {
         if (refused()) return;
+        if (stack_.size() >= DEPTH_LIMIT) {
+            return refuse("its elements are nested more than " + std::to_string(DEPTH_LIMIT) + " levels deep");
+        }
         const Kind parent = stack_.empty() ? Kind::other : stack_.back();
         Kind kind = Kind::other;
         if (stack_.empty()) {
@@ -156,9 +187,12 @@ private:
                 start_data(attributes);
                 kind = Kind::data;
             }
-        } else if (parent == Kind::data) {
-            if (name == "chunk") return refuse(std::string(INFINITE_MAP_REASON));
-            if (name != "tile" || encoding_ != LayerEncoding::xml) {
+        } else if (parent == Kind::data && name == "chunk") {
+            if (!header_.infinite) return refuse(layer_label() + " holds a chunk, but the map is not infinite");
+            start_chunk(attributes);
+            kind = Kind::chunk;
+        } else if (parent == Kind::data || parent == Kind::chunk) {
+            if (name != "tile" || encoding_ != LayerEncoding::xml || (header_.infinite && parent == Kind::data)) {
                 return refuse(layer_label() + " holds an unexpected " + quoted_for_message(name) +
                               " element in its data");
             }
@@ -170,7 +204,7 @@ private:
 
     void start_map(const XML_Char** attributes) {
         const char* infinite = find_attribute(attributes, "infinite");
-        if (infinite != nullptr && std::string_view(infinite) != "0") return refuse(std::string(INFINITE_MAP_REASON));
+        header_.infinite = infinite != nullptr && std::string_view(infinite) != "0";
         const char* version = find_attribute(attributes, "version");
         header_.version = version != nullptr ? version : "";
         if (header_.version.size() > TEXT_ENTRY_LIMIT || has_line_break(header_.version)) {
@@ -180,6 +214,8 @@ private:
         const char* height = find_attribute(attributes, "height");
         const char* tile_width = find_attribute(attributes, "tilewidth");
         const char* tile_height = find_attribute(attributes, "tileheight");
+        // An infinite map's size is its used area, found from its chunks.
+        if (header_.infinite) width = height = "0";
         if (width == nullptr || height == nullptr) return refuse("the map has no width and height");
         if (tile_width == nullptr || tile_height == nullptr) return refuse("the map has no tile size");
         struct Size {
@@ -202,6 +238,10 @@ private:
             }
         }
         if (header_.tile_width == 0 || header_.tile_height == 0) return refuse("the map has no tile size");
+        if (header_.infinite && pass_ == Pass::emit) {
+            header_.width = header_.area.width();
+            header_.height = header_.area.height();
+        }
         cells_per_layer_ = header_.width * header_.height;
         if (pass_ == Pass::emit) emit_header();
     }
@@ -220,6 +260,7 @@ private:
         const char* name = find_attribute(attributes, "name");
         layer_name_ = name != nullptr ? name : "";
         layer_has_data_ = false;
+        layer_chunk_cells_ = 0;
     }
 
     void start_data(const XML_Char** attributes) {
@@ -227,19 +268,43 @@ private:
         layer_has_data_ = true;
         const char* encoding = find_attribute(attributes, "encoding");
         const char* compression = find_attribute(attributes, "compression");
-        LayerCompression compression_kind = LayerCompression::none;
         if (!layer_format_from_attributes(encoding != nullptr ? encoding : "",
                                           compression != nullptr ? compression : "", encoding_,
-                                          compression_kind)) {
+                                          compression_)) {
             return refuse(layer_label() + " uses the data encoding " +
                           quoted_for_message(encoding != nullptr ? encoding : "xml") + " with compression " +
                           quoted_for_message(compression != nullptr ? compression : "none") +
                           ", which the converter does not read");
         }
-        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_kind, cells_per_layer_, cells_);
         // Text matters only inside encoded data; elsewhere the parser need not hand it over.
         if (encoding_ != LayerEncoding::xml) XML_SetCharacterDataHandler(parser_, &ElementReader::on_text);
+        // An infinite layer is laid out over the used area once all its chunks are in.
+        if (header_.infinite) return;
+        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_, cells_per_layer_, cells_);
         emit("<data>");
+    }
+
+    void start_chunk(const XML_Char** attributes) {
+        const char* x = find_attribute(attributes, "x");
+        const char* y = find_attribute(attributes, "y");
+        const char* width = find_attribute(attributes, "width");
+        const char* height = find_attribute(attributes, "height");
+        chunk_ = Chunk{};
+        if (x == nullptr || y == nullptr || !parse_chunk_offset(x, chunk_.x) || !parse_chunk_offset(y, chunk_.y)) {
+            return refuse(layer_label() + " has a chunk whose position is missing or beyond 2147483647 tiles");
+        }
+        if (width == nullptr || height == nullptr || !parse_chunk_size(width, chunk_.width) ||
+            !parse_chunk_size(height, chunk_.height)) {
+            return refuse(layer_label() + " has a chunk whose size is missing or not 1 to 65535 tiles");
+        }
+        const uint64_t cells = chunk_.width * chunk_.height;
+        layer_chunk_cells_ += cells;
+        if (layer_chunk_cells_ > CHUNK_CELLS_LIMIT) {
+            return refuse(layer_label() + " has chunks of more than " + std::to_string(CHUNK_CELLS_LIMIT) + " cells");
+        }
+        chunk_cells_ = ChunkCells(pass_ == Pass::emit ? &chunk_.cells : nullptr);
+        in_chunk_ = true;
+        decoder_ = std::make_unique<LayerDecoder>(encoding_, compression_, cells, chunk_cells_);
     }
 
     void add_tile(const XML_Char** attributes) {
@@ -258,35 +323,68 @@ private:
         const uint64_t cells = decoder_->cells();
         std::string reason = layer_label() + " has " + describe(failure);
         if (failure == DecodeFailure::too_few_cells || failure == DecodeFailure::too_many_cells) {
+            const bool chunk = in_chunk_;
             reason += " (" + (failure == DecodeFailure::too_few_cells ? std::to_string(cells) : "more than " + std::to_string(cells)) +
-                      " tiles for " + std::to_string(header_.width) + " x " + std::to_string(header_.height) + " cells)";
+                      " tiles for " + std::to_string(chunk ? chunk_.width : header_.width) + " x " +
+                      std::to_string(chunk ? chunk_.height : header_.height) + (chunk ? " cells of a chunk)" : " cells)");
         }
         refuse(reason);
     }
 
     void text(std::string_view piece) {
         // Text of a child element inside the data (refused anyway) is not layer data.
-        if (refused() || stack_.empty() || stack_.back() != Kind::data) return;
-        check_decoded(decoder_->feed(piece));
+        if (refused() || stack_.empty()) return;
+        const Kind kind = stack_.back();
+        if (kind == Kind::data && header_.infinite) {
+            if (piece.find_first_not_of(" \t\r\n") != std::string_view::npos) {
+                refuse(layer_label() + " holds data outside its chunks");
+            }
+            return;
+        }
+        if (kind == Kind::data || kind == Kind::chunk) check_decoded(decoder_->feed(piece));
     }
 
     void end() {
         if (refused() || stack_.empty()) return;
         const Kind kind = stack_.back();
         stack_.pop_back();
-        if (kind == Kind::data) {
+        if (kind == Kind::chunk) {
+            check_decoded(decoder_->finish());
+            in_chunk_ = false;
+            if (refused()) return;
+            tiles_ += decoder_->cells();
+            decoder_.reset();
+            if (pass_ == Pass::check) header_.area.add(chunk_);
+            else layer_chunks_.push_back(std::move(chunk_));
+        } else if (kind == Kind::data && header_.infinite) {
+            XML_SetCharacterDataHandler(parser_, nullptr);
+            emit_infinite_layer();
+        } else if (kind == Kind::data) {
             XML_SetCharacterDataHandler(parser_, nullptr);
             check_decoded(decoder_->finish());
             if (refused()) return;
             tiles_ += decoder_->cells();
             decoder_.reset();
             emit("</data>");
+        } else if (kind == Kind::layer && !layer_has_data_ && header_.infinite) {
+            emit_infinite_layer();
         } else if (kind == Kind::layer && !layer_has_data_) {
             // An empty map's layers need no cells; any other layer must list them all.
             if (cells_per_layer_ != 0) return refuse(layer_label() + " has no data element");
             emit("<data>");
             emit("</data>");
         }
+    }
+
+    // A layer of an infinite map: its chunks over the used area, 0 where none is.
+    void emit_infinite_layer() {
+        if (pass_ == Pass::emit) {
+            emit("<data>");
+            lay_out_chunks(layer_chunks_, header_.area, cells_);
+            emit("</data>");
+        }
+        layer_chunks_.clear();
+        layer_chunk_cells_ = 0;
     }
 
     void emit_header() {
@@ -314,36 +412,19 @@ private:
     std::string layer_name_;
     bool layer_has_data_ = false;
     LayerEncoding encoding_ = LayerEncoding::xml;
+    LayerCompression compression_ = LayerCompression::none;
     std::unique_ptr<LayerDecoder> decoder_;
+    Chunk chunk_;
+    ChunkCells chunk_cells_{nullptr};
+    std::vector<Chunk> layer_chunks_;
+    uint64_t layer_chunk_cells_ = 0;
+    bool in_chunk_ = false;
     uint64_t tiles_ = 0;
+    bool out_of_memory_ = false;
 };
 
 struct ParserDeleter {
     void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
-
-class InputFile {
-public:
-    ~InputFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool open(const std::string& path, std::string& reason) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            reason = std::string("the file cannot be opened (") + std::strerror(errno) + ")";
-            return false;
-        }
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            reason = "it is not a regular file";
-            return false;
-        }
-        return true;
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
 };
 
 // One pass of the parser over the whole file; false with a reason on refusal.
@@ -354,25 +435,28 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
     }
     std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (parser == nullptr) {
-        reason = "not enough memory to read the map";
+        reason = NO_MEMORY;
         return false;
     }
     reader.attach(parser.get());
+    uint64_t fed = 0;
+    size_t chunk = READ_CHUNK;
     for (;;) {
-        void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(READ_CHUNK));
+        void* buffer = XML_GetBuffer(parser.get(), static_cast<int>(chunk));
         if (buffer == nullptr) {
-            reason = "not enough memory to read the map";
+            reason = NO_MEMORY;
             return false;
         }
         ssize_t got;
         do {
-            got = ::read(fd, buffer, READ_CHUNK);
+            got = ::read(fd, buffer, chunk);
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
             reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
             return false;
         }
         const bool last = got == 0;
+        fed += static_cast<uint64_t>(got);
         const XML_Status status = XML_ParseBuffer(parser.get(), static_cast<int>(got), last ? XML_TRUE : XML_FALSE);
         if (reader.refused()) {
             reason = reader.reason();
@@ -385,10 +469,41 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
             return false;
         }
         if (last) return true;
+        // Expat keeps an unfinished piece of markup and scans it again from its start on
+        // every call; feeding at least as much as it keeps makes that linear, not quadratic.
+        const XML_Index at = XML_GetCurrentByteIndex(parser.get());
+        const uint64_t kept = at >= 0 && fed > static_cast<uint64_t>(at) ? fed - static_cast<uint64_t>(at) : 0;
+        if (kept >= TOKEN_LIMIT) {
+            reason = "it holds one piece of markup (a tag with its attributes, a comment) larger than " +
+                     std::to_string(TOKEN_LIMIT >> 20) + " MiB, from byte " + std::to_string(at);
+            return false;
+        }
+        // Fed up to the limit and still unfinished, a piece is over it: the limit is exact.
+        chunk = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(READ_CHUNK, kept), TOKEN_LIMIT - kept));
     }
 }
 
 }  // namespace
+
+std::string quoted_for_message(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
+    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
+    return out + "\"";
+}
+
+bool check_used_area(const UsedArea& area, std::string& reason) {
+    if (area.empty()) {
+        reason = "the map is empty";
+        return false;
+    }
+    if (area.width() > LARGEST_WORD_VALUE || area.height() > LARGEST_WORD_VALUE) {
+        reason = "the map's used area, " + std::to_string(area.width()) + " x " + std::to_string(area.height()) +
+                 " tiles, is larger than 65535, the largest number the .pyxm file holds";
+        return false;
+    }
+    return true;
+}
 
 std::string first_line_as_read(std::string_view start) {
     if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
@@ -406,19 +521,11 @@ std::string first_line_as_read(std::string_view start) {
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     ReadOutcome outcome;
     outcome.summary.reader = std::string(ELEMENT_NAMES_READER);
-    InputFile file;
+    MapFile file;
     if (!file.open(path, outcome.reason)) return outcome;
 
-    char start[FIRST_LINE_LIMIT + 4];
-    ssize_t got;
-    do {
-        got = ::pread(file.fd(), start, sizeof start, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        outcome.reason = std::string("the file cannot be read (") + std::strerror(errno) + ")";
-        return outcome;
-    }
-    const std::string_view start_bytes(start, static_cast<size_t>(got));
+    std::string start_bytes;
+    if (!file.read_start(FIRST_LINE_LIMIT + 4, start_bytes, outcome.reason)) return outcome;
     if (start_bytes.empty()) {
         outcome.reason = "the file is empty";
         return outcome;
@@ -433,6 +540,7 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     if (!run_pass(file.fd(), check, outcome.reason)) return outcome;
     header.layers = check.layers_seen();
     header.tiles = check.tiles_seen();
+    if (header.infinite && !check_used_area(header.area, outcome.reason)) return outcome;
 
     ElementReader emit(Pass::emit, header, &sink);
     emit.set_first_line(first_line_as_read(start_bytes));
@@ -444,13 +552,9 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     }
     sink.add("</map>");
 
-    MapSummary& summary = outcome.summary;
-    summary.width = static_cast<int64_t>(header.width);
-    summary.height = static_cast<int64_t>(header.height);
-    summary.tile_width = static_cast<int64_t>(header.tile_width);
-    summary.tile_height = static_cast<int64_t>(header.tile_height);
-    summary.layers = static_cast<int64_t>(header.layers);
-    summary.tiles = static_cast<int64_t>(header.tiles);
+    fill_summary(outcome.summary, header.width, header.height, header.tile_width, header.tile_height, header.layers,
+                 header.infinite ? header.layers * header.width * header.height : header.tiles,
+                 header.infinite ? header.area.description() : "");
     outcome.ok = true;
     return outcome;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Encoded layers at scale: the 2000 x 2000 x 2 benchmark map in its classic layout, with
 CSV layer data, with base64+zlib layer data (the same tiles, the same header) and with XML
-tiles under a later editor's header (read by element names as well), each
-converted by the built converter in the same run. Prints whole-process wall and CPU time (best of N), peak memory
+tiles under a later editor's header (read by element names as well), and as the editor's
+JSON (".tmj") with array data and with base64+zlib data, each converted by the built
+converter in the same run. Prints whole-process wall and CPU time (best of N), peak memory
 (maximum resident set), the time ratio to the classic form and peak memory / input size,
-and checks that all forms give byte-identical ".txt" and ".pyxm" outputs.
+and checks that all forms give byte-identical ".txt" and ".pyxm" outputs (for JSON, the
+".txt" after its first line, which is the file's own first line).
 
 Usage: tmx_bench.py [--converter PATH] [--work DIR] [--repeat N] [--side N]
 """
@@ -88,6 +90,28 @@ def write_encoded(path, width, height, layers, seed, encoding):
         out.write("</map>\n")
 
 
+def write_json(path, width, height, layers, seed, encoding):
+    """The same map as the editor's JSON: keys in its order, data as "[1, 2, ...]" or base64+zlib."""
+    with open(path, "w", newline="\n") as out:
+        out.write('{ "compressionlevel":-1,\n "height":%d,\n "infinite":false,\n "layers":[' % height)
+        for index, cells in enumerate(layer_gids(width, height, layers, seed)):
+            out.write("," if index else "")
+            out.write("\n        {\n")
+            if encoding == "zlib":
+                raw = b"".join(int(c).to_bytes(4, "little") for c in cells)
+                out.write('         "compression":"zlib",\n         "data":"%s",\n         "encoding":"base64",\n'
+                          % base64.b64encode(zlib.compress(raw, 6)).decode())
+            else:
+                out.write('         "data":[' + ", ".join(cells) + '],\n')
+            out.write('         "height":%d,\n         "id":%d,\n         "name":"Layer %d",\n         "opacity":1,\n'
+                      '         "type":"tilelayer",\n         "visible":true,\n         "width":%d,\n         "x":0,\n'
+                      '         "y":0\n        }' % (height, index + 1, index + 1, width))
+        out.write('],\n "nextlayerid":%d,\n "nextobjectid":1,\n "orientation":"orthogonal",\n "renderorder":"right-down",\n'
+                  ' "tiledversion":"1.8.2",\n "tileheight":16,\n "tilesets":[\n        {\n         "firstgid":1,\n'
+                  '         "source":"terrain.tsx"\n        }],\n "tilewidth":16,\n "type":"map",\n "version":"1.0",\n'
+                  ' "width":%d\n}\n' % (layers + 1, width))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--converter", default=os.path.join(root, "build", "bin", "brisel42_x9"))
@@ -98,13 +122,16 @@ def main():
     work = args.work or tempfile.mkdtemp(prefix="tmx_bench_")
     os.makedirs(work, exist_ok=True)
     side, layers, seed = args.side, 2, 1
-    forms = [("classic", None), ("csv", "csv"), ("zlib", "zlib"), ("xml", "xml")]
+    forms = [("classic", None), ("csv", "csv"), ("zlib", "zlib"), ("xml", "xml"), ("json", "json"),
+             ("json_zlib", "json_zlib")]
     results = {}
     for name, encoding in forms:
-        path = os.path.join(work, f"{name}.tmx")
+        path = os.path.join(work, name + (".tmj" if name.startswith("json") else ".tmx"))
         if not os.path.exists(path):
             if encoding is None:
                 make_map.write_map(path, side, side, layers, seed)
+            elif name.startswith("json"):
+                write_json(path, side, side, layers, seed, "zlib" if encoding == "json_zlib" else "array")
             else:
                 write_encoded(path, side, side, layers, seed, encoding)
         out_dir = os.path.join(work, "out_" + name)
@@ -117,13 +144,17 @@ def main():
         for ext in (".txt", ".pyxm"):
             with open(os.path.join(out_dir, name + ext), "rb") as a, \
                     open(os.path.join(classic_out, "classic" + ext), "rb") as b:
-                if a.read() != b.read():
+                ours, theirs = a.read(), b.read()
+                if name.startswith("json") and ext == ".txt":
+                    ours, theirs = ours.split(b"\r\n", 1)[1], theirs.split(b"\r\n", 1)[1]
+                if ours != theirs:
                     sys.exit(f"outputs differ from the classic form: {name}{ext}")
-        print(f"{name:7} {side}x{side}x{layers}  input {size / 1e6:8.1f} MB  wall {elapsed:7.3f} s "
+        print(f"{name:9} {side}x{side}x{layers}  input {size / 1e6:8.1f} MB  wall {elapsed:7.3f} s "
               f"({elapsed / classic_time:5.2f} x classic)  cpu {cpu:7.3f} s ({cpu / classic_cpu:5.2f} x classic)  "
               f"peak {peak / 1e6:7.1f} MB "
               f"({peak / size:6.2f} x input, {peak / classic_size:5.2f} x classic input)", flush=True)
-    print("outputs: every form gives the classic form's .txt and .pyxm byte for byte")
+    print("outputs: every form gives the classic form's .txt and .pyxm byte for byte "
+          "(JSON: the .txt after its first line)")
     if not args.work:
         shutil.rmtree(work)
 

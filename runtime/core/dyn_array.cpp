@@ -106,7 +106,13 @@ void copy_from(DynArray<T>& to, const DynArray<T>& from) {
     }
     T* storage = obtain_storage(to, from.capacity);
     if (storage == nullptr) error_stop(STOP_RANGE);
-    for (int32_t i = 0; i < from.capacity; ++i) storage[i] = from.elements[i];
+    for (int32_t i = 0; i < from.capacity; ++i) {
+        // Copied strings take their own size, not a 512-byte step each.
+        if constexpr (std::is_same_v<T, DynString>)
+            storage[i].assign_exact(from.elements[i]);
+        else
+            storage[i] = from.elements[i];
+    }
     to.elements = storage;
     copy_shape(to, from);
 }
@@ -129,6 +135,8 @@ void move_from(DynArray<T>& to, DynArray<T>& from) {
 }
 
 bool index_ok(double index, int32_t size, bool dimension_exists) {
+    // Truncated first: -0.5 is index 0.
+    index = std::trunc(index);
     if (!(index >= 0)) return false;  // negative or NaN
     // A dimension the array does not have takes only index 0; anything else would
     // reach past the storage.
@@ -303,7 +311,7 @@ void redimension(DynArray<T>& a, double d0, double d1, double d2, double d3) {
     a = std::move(fresh);
 }
 
-// A pushed copy gets a buffer of its exact size, as the exact assignment makes, rather
+// A pushed value gets a buffer of its exact size, as the exact assignment makes, rather
 // than a 512-byte step: a million stored lines then take their own size, not 512 MB.
 // Appending to such an element later grows it in the normal steps.
 void push(DynArray<DynString>& a, const DynString& value) {
@@ -313,7 +321,13 @@ void push(DynArray<DynString>& a, const DynString& value) {
 }
 
 void push(DynArray<DynString>& a, DynString&& value) {
-    DynString taken(std::move(value));  // the value may live in the storage that moves
+    // Taken first: the value may live in the storage that moves. A temporary's buffer
+    // is only kept when it is already of the exact size.
+    DynString taken;
+    if (value.capacity == static_cast<uint32_t>(value.length) + 1)
+        taken = std::move(value);
+    else
+        taken.assign_exact(value);
     push_value(a, std::move(taken));
 }
 

@@ -39,7 +39,8 @@ public:
     [[no_unique_address]] detail::InlineStorageFor<T> inline_elements{};
 
     DynArray() = default;
-    // Deep copies; a copy that cannot get storage is an error stop with code 7.
+    // Deep copies (strings with buffers of exactly their size); a copy that cannot get
+    // storage is an error stop with code 7.
     DynArray(const DynArray& other);
     DynArray(DynArray&& other) noexcept;
     DynArray& operator=(const DynArray& other);
@@ -63,7 +64,8 @@ void redimension(DynArray<T>& a, double d0, double d1 = 0, double d2 = 0, double
 template <class T>
 T& element(DynArray<T>& a, double i0, double i1 = 0, double i2 = 0, double i3 = 0);
 // Appends one element to a one-dimensional string array (amortised constant time);
-// an array with a second dimension is error stop 8.
+// the stored string gets a buffer of exactly its size. An array with a second
+// dimension is error stop 8.
 void push(DynArray<DynString>& a, const DynString& value);
 void push(DynArray<DynString>& a, DynString&& value);
 // Dimensions target like source and copies the source's elements.

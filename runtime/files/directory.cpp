@@ -1,5 +1,5 @@
-// Directory utilities on the POSIX layer; names reach the system with "/" only and
-// every open is exclusive, so a file held on a channel reads as missing.
+// Directory utilities on the POSIX layer; names reach the system with "/" only. A file
+// this program holds on a channel, or another program writes, reads as missing.
 #include "runtime/files/directory.h"
 
 #include <vector>
@@ -76,13 +76,13 @@ double list_directory(const DynString& pattern, DynArray<DynString>& names) {
 double file_exists(const DynString& name) {
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(name.text_of(), system_name)) return 0;
-    return platform::open_exclusive_read(system_name).is_open() ? 1 : 0;
+    return platform::open_for_reading(system_name).is_open() ? 1 : 0;
 }
 
 double file_size(const DynString& name) {
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(name.text_of(), system_name)) return 0;
-    platform::FileHandle file = platform::open_exclusive_read(system_name);
+    platform::FileHandle file = platform::open_for_reading(system_name);
     int64_t n = file.is_open() ? platform::file_length(file) : 0;
     return n > 0 ? static_cast<double>(n) : 0;
 }
@@ -98,7 +98,7 @@ void copy_file(const DynString& source, const DynString& destination) {
     if (!platform::to_system_name(source.text_of(), from_name) ||
         !platform::to_system_name(destination.text_of(), to_name))
         return;
-    platform::FileHandle from = platform::open_exclusive_read(from_name);
+    platform::FileHandle from = platform::open_for_reading(from_name);
     if (!from.is_open()) return;
     platform::FileHandle to = platform::create_exclusive(to_name);
     if (!to.is_open()) return;

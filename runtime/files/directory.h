@@ -1,5 +1,5 @@
 // Directory and whole-file commands: the current folder, listings with a wildcard
-// pattern, existence and size through the exclusive open, delete and copy.
+// pattern, existence and size through the reading open, delete and copy.
 #pragma once
 
 #include "runtime/core/dyn_array.h"
@@ -20,7 +20,8 @@ double list_directory(const DynString& pattern, DynArray<DynString>& names);
 // 1 when the name matches ("*" any run, "?" one character other than ".", letters
 // without case), else 0.
 double wildcard_match(const char* pattern, const char* name);
-// 1 when the file can be opened for reading exclusively, else 0.
+// 1 when the file can be opened for reading (not held here, not being written
+// elsewhere), else 0.
 double file_exists(const DynString& name);
 // The file's size in bytes; 0 when it cannot be opened.
 double file_size(const DynString& name);

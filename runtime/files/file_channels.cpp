@@ -174,7 +174,7 @@ double open_file_channel(double channel, const char* name, double mode) {
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(name, system_name)) return 0;
     if (truncate_int32(mode) != 0) {
-        platform::FileHandle file = platform::open_exclusive_read(system_name);
+        platform::FileHandle file = platform::open_for_reading(system_name);
         if (!file.is_open()) return 0;
         int64_t length = platform::file_length(file);
         ch.file_length = length > 0 ? static_cast<uint64_t>(length) : 0;

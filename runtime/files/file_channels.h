@@ -36,7 +36,8 @@ struct FileChannelTable {
 FileChannelTable& file_channel_table();
 
 // 1 when the file is open on the channel, else 0. mode != 0: read an existing file;
-// mode 0: create the file anew (emptied) for writing. Both hold it exclusively.
+// mode 0: create the file anew (emptied) for writing. Inside this program both hold
+// the file exclusively; other programs may read alongside a reader, never a writer.
 double open_file_channel(double channel, const DynString& name, double mode);
 double open_file_channel(double channel, const char* name, double mode);
 // Closes the channel (a closed one too); 0.

@@ -143,7 +143,7 @@ void ini_load_file(IniStore& store, const DynString& file_name) {
         store.file_name = file_name;
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(store.file_name.text_of(), system_name)) return;
-    platform::FileHandle file = platform::open_exclusive_read(system_name);
+    platform::FileHandle file = platform::open_for_reading(system_name);
     if (!file.is_open()) return;
     files_detail::FileLineSource source(file);
     parse_lines(store, source);
@@ -153,10 +153,8 @@ void ini_write_back(IniStore& store) {
     if (!store.changed || store.file_name.length == 0) return;
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(store.file_name.text_of(), system_name)) return;
-    platform::FileHandle file = platform::create_exclusive(system_name);
-    if (!file.is_open()) return;
     std::vector<char> bytes = ini_render(store);
-    platform::write_all(file, bytes.data(), bytes.size());
+    platform::replace_file(system_name, bytes.data(), bytes.size());
 }
 
 DynString ini_lookup(const IniStore& store, const char* section, const char* key) {

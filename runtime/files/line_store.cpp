@@ -68,7 +68,7 @@ int take_up(const char* name) {
     char system_name[platform::NAME_BUFFER_SIZE];
     platform::FileHandle file;
     if (resolve_packed_name(name, path) && platform::to_system_name(path, system_name))
-        file = platform::open_exclusive_read(system_name);
+        file = platform::open_for_reading(system_name);
     if (!file.is_open()) {
         set_stop_code(STOP_FILE);
         return STOP_FILE;
@@ -131,8 +131,7 @@ void line_store_write_back() {
     }
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(store.file_name.c_str(), system_name)) return;
-    platform::FileHandle file = platform::create_exclusive(system_name);
-    if (file.is_open()) platform::write_all(file, bytes.data(), bytes.size());
+    platform::replace_file(system_name, bytes.data(), bytes.size());
 }
 
 void line_file_read_text(const DynString& file_name, double line, DynString& text) {

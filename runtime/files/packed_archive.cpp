@@ -66,10 +66,11 @@ void copy_out(char* out, const std::string& text) {
     out[n] = 0;
 }
 
-// The temporary file's name: prefix and two letters from the entry's offset and size.
+// The temporary file's name in the private folder: prefix and two letters from the
+// entry's offset and size. Empty when there is no private folder.
 std::string extract_path_for(const ArchiveEntry& entry) {
-    std::string path = temp_folder();
-    if (!path.empty() && path.back() != '/') path += '/';
+    std::string path = packed_archive_records().extract_folder.path(temp_folder());
+    if (path.empty()) return path;
     path += EXTRACT_PREFIX;
     path += static_cast<char>('A' + (static_cast<uint8_t>(entry.data_offset & 0xFF) % 26));
     path += static_cast<char>('A' + (static_cast<uint8_t>(entry.packed_size & 0xFF) % 26));
@@ -103,7 +104,7 @@ int resolve_packed_name(PackedArchive& record, const char* name, char* out) {
     // A loose file of that name wins over the archive.
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(name, system_name)) return 0;
-    if (platform::open_exclusive_read(system_name).is_open()) {
+    if (platform::open_for_reading(system_name).is_open()) {
         copy_out(out, name);
         return 1;
     }
@@ -114,7 +115,7 @@ int resolve_packed_name(PackedArchive& record, const char* name, char* out) {
         record.enabled = 0;
         return 0;
     }
-    platform::FileHandle archive = platform::open_exclusive_read(archive_name);
+    platform::FileHandle archive = platform::open_for_reading(archive_name);
     if (!archive.is_open()) {
         record.enabled = 0;
         return 0;
@@ -138,13 +139,16 @@ int resolve_packed_name(PackedArchive& record, const char* name, char* out) {
     packed = std::vector<uint8_t>();
 
     std::string path = extract_path_for(entry);
-    if (path.size() >= ARCHIVE_PATH_SIZE) return 0;
+    if (path.empty() || path.size() >= ARCHIVE_PATH_SIZE) return 0;
+    // The folder is ours alone, so a file of that name is an earlier extraction.
     platform::delete_unheld(path.c_str());
-    platform::FileHandle extracted = platform::create_exclusive(path.c_str());
-    if (extracted.is_open() && !platform::write_all(extracted, data.data(), data.size())) {
+    platform::FileHandle extracted = platform::create_new(path.c_str());
+    if (!extracted.is_open()) return 0;
+    if (!platform::write_all(extracted, data.data(), data.size())) {
         // A short write must not pass for the entry: leave nothing behind.
         extracted.close();
         platform::delete_unheld(path.c_str());
+        return 0;
     }
     record.extracted_path = path;
     copy_out(out, path);
@@ -161,6 +165,7 @@ void close_packed_archives() {
         delete_extracted(record);
         record = PackedArchive{};
     }
+    packed_archive_records().extract_folder.remove();
     data_folder_state() = DataFolderState{};
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/core/dyn_string.h"
+#include "runtime/platform/posix/file_system.h"
 
 namespace runtime {
 
@@ -24,6 +25,9 @@ struct PackedArchive {
 // The two lookup records; lookups use the first, the second is only set and cleaned up.
 struct PackedArchiveRecords {
     std::array<PackedArchive, ARCHIVE_RECORD_COUNT> records;
+    // Where entries are unpacked: the shared temporary folder would let other users
+    // plant or read them.
+    platform::PrivateFolder extract_folder;
 };
 PackedArchiveRecords& packed_archive_records();
 
@@ -37,8 +41,8 @@ int resolve_packed_name(PackedArchive& record, const char* name, char* out);
 // The same through the first record, as every loader does; a name found nowhere is
 // looked up in the installed data folder last (data_folder.h).
 int resolve_packed_name(const char* name, char* out);
-// The end of the program: deletes the extracted files, clears both records and the
-// data folder.
+// The end of the program: deletes the extracted files and their folder, clears both
+// records and the data folder.
 void close_packed_archives();
 
 }  // namespace runtime

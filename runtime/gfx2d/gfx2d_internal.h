@@ -14,6 +14,10 @@ inline int32_t whole(double x) {
     if (x <= -2147483648.0) return -2147483647 - 1;
     return static_cast<int32_t>(x);
 }
+// A 64-bit value clamped into the 32-bit range.
+inline int32_t clamp32(int64_t x) {
+    return static_cast<int32_t>(x < INT32_MIN ? INT32_MIN : x > INT32_MAX ? INT32_MAX : x);
+}
 // A number as a sprite or image index: truncated, or -1 when it is no index at all.
 inline int64_t index_of(double x) {
     if (std::isnan(x) || x >= 9.0e15 || x <= -9.0e15) return -1;

@@ -67,7 +67,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, tw, th, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         slot.texture = texture;
     }
-    const int32_t window_y = e->screen_height - gy - gh;
+    const int32_t window_y = gfx2d_detail::clamp32(int64_t{e->screen_height} - gy - gh);
     if (back_buffer_alpha_bits(e) > 0) {
         glBindTexture(GL_TEXTURE_2D, texture);
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gx, window_y, gw, gh);
@@ -76,16 +76,18 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
         block.assign(static_cast<size_t>(tw) * th * 4, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(gx, window_y, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
-        // The key is the transparent colour as the back buffer stores it at its depth.
+        // The key is the transparent colour as the back buffer stores it at its depth;
+        // without a transparent colour nothing is keyed out.
+        const int64_t transparent = colour_key_of(e->transparent_colour);
         uint32_t key = 0;
-        if ((e->transparent_colour & 0xFFFFFF) != 0) {
+        if (transparent > 0) {
             const double saved = read_pixel(2, 2);
-            plot(2, 2, e->transparent_colour & 0xFFFFFF);
+            plot(2, 2, static_cast<double>(transparent));
             key = static_cast<uint32_t>(read_pixel(2, 2));
             plot(2, 2, saved);
         }
         const uint8_t kr = key & 0xFF, kg = (key >> 8) & 0xFF, kb = (key >> 16) & 0xFF;
-        for (size_t i = 0; i < block.size(); i += 4) {
+        for (size_t i = 0; transparent >= 0 && i < block.size(); i += 4) {
             if (block[i] == kb && block[i + 1] == kg && block[i + 2] == kr) block[i + 3] = 0;
         }
         glBindTexture(GL_TEXTURE_2D, texture);

@@ -2,11 +2,7 @@
 // is checked against the file before anything is allocated or read.
 #include "runtime/gfx2d/image_files.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -14,6 +10,8 @@
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include "runtime/platform/posix/file_system.h"
 
 namespace runtime {
 
@@ -68,47 +66,35 @@ void apply_colour_key(ImageBuffer& image, int64_t colour_key) {
 
 namespace {
 
-// A file opened for reading without sharing; reads must deliver exactly what they ask.
+// A file opened for reading (others may read it too, nobody writes it meanwhile);
+// reads must deliver exactly what they ask.
 class FileReader {
 public:
     explicit FileReader(const char* file_name) {
         const std::string name = os_file_name(file_name);
-        fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return;
-        struct stat st {};
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        remaining_ = st.st_size;
+        if (name.size() >= platform::NAME_BUFFER_SIZE) return;
+        file_ = platform::open_for_reading(name.c_str());
+        size_ = platform::file_length(file_);
+        if (size_ < 0) file_.close();
+        remaining_ = size_ < 0 ? 0 : size_;
     }
-    ~FileReader() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
 
-    bool ok() const { return fd_ >= 0; }
+    bool ok() const { return file_.is_open(); }
+    int64_t size() const { return size_; }
     // Bytes the file still holds: callers check a claimed size against it before
     // allocating, so a header cannot make us reserve more than the file contains.
     int64_t remaining() const { return remaining_; }
 
     bool read(void* out, int64_t n) {
-        if (fd_ < 0 || n < 0 || n > remaining_) return false;
-        auto* p = static_cast<uint8_t*>(out);
-        int64_t done = 0;
-        while (done < n) {
-            const ssize_t got = ::read(fd_, p + done, static_cast<size_t>(n - done));
-            if (got <= 0) return false;
-            done += got;
-        }
+        if (!file_.is_open() || n < 0 || n > remaining_) return false;
+        if (platform::read_some(file_, out, static_cast<size_t>(n)) != n) return false;
         remaining_ -= n;
         return true;
     }
 
 private:
-    int fd_ = -1;
+    platform::FileHandle file_;
+    int64_t size_ = -1;
     int64_t remaining_ = 0;
 };
 
@@ -224,21 +210,18 @@ bool read_bmp(ImageBuffer& image, const char* file_name) {
 void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void png_quiet_warning(png_structp, png_const_charp) {}
 
-// The file behind a libpng stream, opened without sharing.
-FILE* open_locked_stream(const char* file_name, const char* mode) {
-    const std::string name = os_file_name(file_name);
-    FILE* f = std::fopen(name.c_str(), mode);
-    if (!f) return nullptr;
-    if (::flock(::fileno(f), LOCK_EX | LOCK_NB) != 0) {
-        std::fclose(f);
-        return nullptr;
-    }
-    return f;
+// libpng reads through the FileReader; a short read is a library error.
+void png_read_from_file(png_structp png, png_bytep out, png_size_t n) {
+    auto* file = static_cast<FileReader*>(png_get_io_ptr(png));
+    if (!file->read(out, static_cast<int64_t>(n))) png_error(png, "short read");
 }
+
+// Deflate packs at most 1032 bytes into one, so no file can hold more image data than this.
+constexpr int64_t DEFLATE_MAX_RATIO = 1032;
 
 // Work that must survive a long jump lives here, outside the setjmp frame's locals.
 struct PngReadJob {
-    FILE* file = nullptr;
+    FileReader* file = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<uint8_t> rows;
@@ -249,9 +232,13 @@ struct PngReadJob {
 
 bool decode_png(PngReadJob& job, const char* file_name) {
     if (setjmp(png_jmpbuf(job.png))) return false;
-    png_init_io(job.png, job.file);
+    png_set_read_fn(job.png, job.file, png_read_from_file);
     png_set_user_limits(job.png, MAX_PICTURE_SIDE, MAX_PICTURE_SIDE);
     png_read_info(job.png, job.info);
+    // The header's claim must fit what the file can hold before anything is allocated.
+    const int64_t stored_rows = static_cast<int64_t>(png_get_rowbytes(job.png, job.info)) + 1;
+    if (stored_rows * png_get_image_height(job.png, job.info) > job.file->size() * DEFLATE_MAX_RATIO)
+        return false;
     const int colour_type = png_get_color_type(job.png, job.info);
     const int depth = png_get_bit_depth(job.png, job.info);
     if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(job.png);
@@ -290,16 +277,16 @@ bool decode_png(PngReadJob& job, const char* file_name) {
 }
 
 bool read_png(ImageBuffer& image, const char* file_name, int64_t colour_key) {
+    FileReader file(file_name);
+    if (!file.ok()) return false;
     PngReadJob job;
-    job.file = open_locked_stream(file_name, "rb");
-    if (!job.file) return false;
+    job.file = &file;
     bool ok = false;
     job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
                                      png_quiet_warning);
     if (job.png) job.info = png_create_info_struct(job.png);
     if (job.png && job.info) ok = decode_png(job, file_name);
     png_destroy_read_struct(job.png ? &job.png : nullptr, job.info ? &job.info : nullptr, nullptr);
-    std::fclose(job.file);
     if (!ok) return false;
     if (!image.resize(static_cast<int32_t>(job.width), static_cast<int32_t>(job.height))) return false;
 
@@ -358,8 +345,30 @@ bool is_png_name(const char* file_name) {
 
 namespace {
 
+// Whether a blue-green-red pixel is the transparent colour (never when it is negative).
+class KeyColour {
+public:
+    explicit KeyColour(int64_t colour)
+        : keyed_(colour >= 0),
+          r_(static_cast<uint8_t>(colour & 0xFF)),
+          g_(static_cast<uint8_t>((colour >> 8) & 0xFF)),
+          b_(static_cast<uint8_t>((colour >> 16) & 0xFF)) {}
+    bool matches(const uint8_t* bgr) const { return keyed_ && bgr[0] == b_ && bgr[1] == g_ && bgr[2] == r_; }
+
+private:
+    bool keyed_;
+    uint8_t r_, g_, b_;
+};
+
+// libpng writes into memory; the file is replaced in one piece afterwards.
+void png_write_to_memory(png_structp png, png_bytep data, png_size_t n) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+void png_flush_nothing(png_structp) {}
+
 struct PngWriteJob {
-    FILE* file = nullptr;
+    std::vector<uint8_t> file;
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<png_bytep> row_pointers;
@@ -367,7 +376,7 @@ struct PngWriteJob {
 
 bool encode_png(PngWriteJob& job, int32_t width, int32_t height) {
     if (setjmp(png_jmpbuf(job.png))) return false;
-    png_init_io(job.png, job.file);
+    png_set_write_fn(job.png, &job.file, png_write_to_memory, png_flush_nothing);
     png_set_IHDR(job.png, job.info, static_cast<png_uint_32>(width),
                  static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -379,10 +388,9 @@ bool encode_png(PngWriteJob& job, int32_t width, int32_t height) {
 }
 
 bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32_t height,
-               int32_t row_length, bool top_down, uint32_t transparent) {
+               int32_t row_length, bool top_down, int64_t transparent) {
     if (width < 1 || height < 1) return false;
-    const uint8_t kr = transparent & 0xFF, kg = (transparent >> 8) & 0xFF,
-                  kb = (transparent >> 16) & 0xFF;
+    const KeyColour key(transparent);
     std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
     for (int32_t i = 0; i < height; ++i) {
         // Input rows arrive bottom-up unless flagged; PNG rows go top-down.
@@ -390,7 +398,7 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
         const uint8_t* src = bgr + static_cast<size_t>(i) * row_length * 3;
         uint8_t* dst = out.data() + static_cast<size_t>(out_row) * width * 4;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 4) {
-            if (src[0] == kb && src[1] == kg && src[2] == kr) {
+            if (key.matches(src)) {
                 dst[0] = 255;
                 dst[1] = dst[2] = dst[3] = 0;
             } else {
@@ -402,8 +410,6 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
         }
     }
     PngWriteJob job;
-    job.file = open_locked_stream(name.c_str(), "wb");
-    if (!job.file) return false;
     job.row_pointers.resize(static_cast<size_t>(height));
     for (int32_t y = 0; y < height; ++y) {
         job.row_pointers[y] = out.data() + static_cast<size_t>(y) * width * 4;
@@ -414,17 +420,13 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
     if (job.png) job.info = png_create_info_struct(job.png);
     if (job.png && job.info) ok = encode_png(job, width, height);
     png_destroy_write_struct(job.png ? &job.png : nullptr, job.info ? &job.info : nullptr);
-    if (std::fflush(job.file) != 0 || std::ferror(job.file)) ok = false;
-    if (std::fclose(job.file) != 0) ok = false;
-    if (!ok) std::remove(name.c_str());
-    return ok;
+    return ok && platform::replace_file(name.c_str(), job.file.data(), job.file.size());
 }
 
 bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32_t height,
-               int32_t row_length, bool top_down, uint32_t transparent) {
+               int32_t row_length, bool top_down, int64_t transparent) {
     if (width < 0 || height < 0) return false;
-    const uint8_t kr = transparent & 0xFF, kg = (transparent >> 8) & 0xFF,
-                  kb = (transparent >> 16) & 0xFF;
+    const KeyColour key(transparent);
     const int64_t row_bytes = (static_cast<int64_t>(width) * 3 + 3) / 4 * 4;
     const int64_t total = 54 + row_bytes * height;
     if (total > 0xFFFFFFFFLL) return false;
@@ -446,7 +448,7 @@ bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32
         const uint8_t* src = bgr + static_cast<size_t>(in_row) * row_length * 3;
         uint8_t* dst = h + 54 + g * row_bytes;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 3) {
-            if (src[0] == kb && src[1] == kg && src[2] == kr) {
+            if (key.matches(src)) {
                 dst[0] = 128;
                 dst[1] = 0;
                 dst[2] = 255;
@@ -455,28 +457,17 @@ bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32
             }
         }
     }
-    ::unlink(name.c_str());
-    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    size_t done = 0;
-    while (ok && done < file.size()) {
-        const ssize_t n = ::write(fd, file.data() + done, file.size() - done);
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(name.c_str());
-    return ok;
+    return platform::replace_file(name.c_str(), file.data(), file.size());
 }
 
 }  // namespace
 
 bool save_image_file(const char* file_name, const uint8_t* bgr_pixels, int32_t width,
                      int32_t height, int32_t row_length, bool top_down,
-                     uint32_t transparent_colour) {
+                     int64_t transparent_colour) {
     if (!file_name || !bgr_pixels || row_length < width) return false;
     const std::string name = os_file_name(file_name);
+    if (name.size() >= platform::NAME_BUFFER_SIZE) return false;
     if (is_png_name(file_name)) {
         return write_png(name, bgr_pixels, width, height, row_length, top_down, transparent_colour);
     }

@@ -42,7 +42,9 @@ public:
 
 // Reads a BMP file (12- or 40-byte info header, 8, 24 or 32 bits); false on any fault.
 bool load_bmp(ImageBuffer& image, const char* file_name, int64_t colour_key);
-// Reads a PNG file through libpng, expanded to 8-bit samples; false on any fault.
+// Reads a PNG file through libpng, expanded to 8-bit samples; false on any fault,
+// and before any allocation when the header claims more pixel data than the file's
+// compressed bytes can hold.
 bool load_png(ImageBuffer& image, const char* file_name, int64_t colour_key);
 // load_bmp, and when that fails load_png: the content decides, not the name.
 bool load_picture(ImageBuffer& image, const char* file_name, int64_t colour_key);
@@ -53,11 +55,12 @@ void apply_colour_key(ImageBuffer& image, int64_t colour_key);
 bool is_png_name(const char* file_name);
 // Writes blue-green-red pixels (rows row_length pixels apart, bottom-up unless top_down)
 // as PNG when the name ends in ".png", else as a 24-bit BMP. Pixels in the transparent
-// colour become the file's transparency. False when the file cannot be written (no
-// partial file is left behind).
+// colour (none when it is negative) become the file's transparency. The file is
+// replaced in one step once nobody else holds it: false, with the old file untouched,
+// when it is held or cannot be written (no partial file is left behind).
 bool save_image_file(const char* file_name, const uint8_t* bgr_pixels, int32_t width,
                      int32_t height, int32_t row_length, bool top_down,
-                     uint32_t transparent_colour);
+                     int64_t transparent_colour);
 // The same with the 2D engine's transparent colour (the default one without an engine).
 bool save_image_file(const char* file_name, const uint8_t* bgr_pixels, int32_t width,
                      int32_t height, int32_t row_length, bool top_down);

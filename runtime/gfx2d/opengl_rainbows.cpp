@@ -185,7 +185,8 @@ void reset_2d_state(int32_t x, int32_t y, int32_t width, int32_t height) {
     e->viewport_y = y;
     e->viewport_width = width;
     e->viewport_height = height;
-    glViewport(x, e->screen_height - height - y, width, height);
+    // In 64 bits, clamped: positions near the 32-bit limits would overflow.
+    glViewport(x, gfx2d_detail::clamp32(int64_t{e->screen_height} - height - y), width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, -1, 1);
@@ -250,7 +251,8 @@ void set_alpha_mode(double value) {
 void set_transparent_colour(double colour) {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
-    const auto c = static_cast<uint32_t>(gfx2d_detail::whole(colour));
+    const int32_t value = gfx2d_detail::whole(colour);
+    const uint32_t c = value == -1 ? NO_TRANSPARENT_COLOUR : static_cast<uint32_t>(value) & 0xFFFFFF;
     e->transparent_colour = c;
     e->font_colour_key = c;
 }
@@ -259,7 +261,7 @@ bool save_image_file(const char* file_name, const uint8_t* bgr_pixels, int32_t w
                      int32_t height, int32_t row_length, bool top_down) {
     const OpenGLRainbows* e = rainbows();
     return save_image_file(file_name, bgr_pixels, width, height, row_length, top_down,
-                           e ? e->transparent_colour : DEFAULT_TRANSPARENT_COLOUR);
+                           e ? colour_key_of(e->transparent_colour) : DEFAULT_TRANSPARENT_COLOUR);
 }
 
 }  // namespace runtime

@@ -130,6 +130,7 @@ public:
     int32_t viewport_y = 0;
     int32_t viewport_width = 0;
     int32_t viewport_height = 0;
+    // NO_TRANSPARENT_COLOUR after set_transparent_colour(-1).
     uint32_t transparent_colour = 0x8000FF;
     uint32_t font_colour_key = 0;
     bool gl_ready = false;
@@ -141,6 +142,14 @@ public:
     // Scratch block of grab_sprite's key-colour path, kept between calls.
     std::vector<uint8_t> grab_scratch;
 };
+
+// The transparent colour set by set_transparent_colour(-1): no colour is transparent.
+constexpr uint32_t NO_TRANSPARENT_COLOUR = 0xFFFFFFFFu;
+// A transparent colour as the colour key of loads and saves: the 24-bit colour, or -1
+// (no key) for NO_TRANSPARENT_COLOUR.
+inline int64_t colour_key_of(uint32_t transparent) {
+    return transparent == NO_TRANSPARENT_COLOUR ? -1 : static_cast<int64_t>(transparent & 0xFFFFFF);
+}
 
 // The engine (null when none exists).
 OpenGLRainbows* rainbows();

@@ -18,7 +18,7 @@ namespace {
 // pixel centres; finish_primitive undoes it.
 void begin_primitive(OpenGLRainbows* e, uint32_t colour) {
     glDisable(GL_ALPHA_TEST);
-    const bool transparent = colour == (e->transparent_colour & 0xFFFFFF);
+    const bool transparent = colour == colour_key_of(e->transparent_colour);
     const auto a = static_cast<GLubyte>(transparent ? 0 : static_cast<int>(e->alpha * 255.0f));
     glColor4ub(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, a);
     bind_sprite(-1);
@@ -95,7 +95,8 @@ double read_pixel(double x, double y) {
     if (!e) return 0;
     GLubyte rgb[4] = {0, 0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(whole(x), e->screen_height - 1 - whole(y), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    const int64_t row = int64_t{e->screen_height} - 1 - whole(y);
+    glReadPixels(whole(x), gfx2d_detail::clamp32(row), 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     return rgb[0] | (rgb[1] << 8) | (rgb[2] << 16);
 }
 
@@ -125,7 +126,7 @@ void add_polygon_vertex(double x, double y, double texture_x, double texture_y, 
     v.red = (c & 0xFF) / 255.0f;
     v.green = ((c >> 8) & 0xFF) / 255.0f;
     v.blue = ((c >> 16) & 0xFF) / 255.0f;
-    v.alpha = c == (e->transparent_colour & 0xFFFFFF) ? 0.0f : e->alpha;
+    v.alpha = c == colour_key_of(e->transparent_colour) ? 0.0f : e->alpha;
     e->polygon_vertices.push(v);
 }
 

@@ -150,7 +150,8 @@ void use_render_target(double target) {
     } else {
         reset_2d_state(0, 0, w, h);
         grab_sprite(SCRATCH_SLOT, 0, 0, w, h);
-        fill_rect(0, 0, w, h, e->transparent_colour & 0xFFFFFF);
+        const int64_t key = colour_key_of(e->transparent_colour);
+        fill_rect(0, 0, w, h, static_cast<double>(key < 0 ? 0 : key));  // black when there is none
         draw_sprite(record.sprite, 0, 0);
     }
 }

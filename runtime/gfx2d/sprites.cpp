@@ -66,7 +66,7 @@ double load_sprite(const DynString& file_name, double sprite) {
     OpenGLRainbows* e = rainbows();
     const int64_t s = index_of(sprite);
     if (!e || !valid_sprite(s)) return 0;
-    return load_sprite_image(file_name.text_of(), static_cast<int32_t>(s), e->transparent_colour & 0xFFFFFF,
+    return load_sprite_image(file_name.text_of(), static_cast<int32_t>(s), colour_key_of(e->transparent_colour),
                              false)
                ? 1
                : 0;
@@ -167,12 +167,13 @@ void draw_sprite_frame(double sprite, double frame, double x, double y) {
     const int32_t fw = slot->frame_width, fh = slot->frame_height;
     const int32_t columns = slot->width / fw;
     if (columns <= 0) return;
-    const int32_t f = whole(frame);
-    const int32_t row = f / columns, column = f % columns;
+    // In 64 bits: frame numbers near the 32-bit limits would overflow the products.
+    const int64_t f = whole(frame);
+    const int64_t row = f / columns, column = f % columns;
     bind_sprite(static_cast<int32_t>(s));
     const float tw = slot->texture_width, th = slot->texture_height;
     const float px = static_cast<float>(ceil_pixel(x)), py = static_cast<float>(ceil_pixel(y));
-    const float u0 = column * fw / tw, u1 = (column + 1) * fw / tw;
+    const float u0 = static_cast<float>(column * fw) / tw, u1 = static_cast<float>((column + 1) * fw) / tw;
     const float v0 = static_cast<float>(slot->height - (row + 1) * fh) / th, v1 = v0 + fh / th;
     const float quad[16] = {px + fw, py, u1, v1, px, py, u0, v1, px, py + fh, u0, v0,
                             px + fw, py + fh, u1, v0};

@@ -161,6 +161,9 @@ double load_background(const DynString& file_name) {
     OpenGLRainbows* e = rainbows();
     if (!e) return 0;
     const char* name = file_name.text_of();
+    // A name that finds no file ends the command before the background is touched.
+    std::string path;
+    if (!resolve_image_name(name, path)) return 0;
     grab_screen_tiles(2);
     const bool loaded = load_tiled_image(1, name);
     free_tiled_image(0);

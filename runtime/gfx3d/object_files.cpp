@@ -1,12 +1,6 @@
 // Model file input and output.
 #include "runtime/gfx3d/object_files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <new>
 
 #include "runtime/gfx2d/packed_names.h"
@@ -23,7 +17,7 @@ ModelFileStatus read_model_file(const std::string& file_name, std::vector<uint8_
     if (!resolve_image_name(file_name.c_str(), resolved) || !platform::to_system_name(resolved.c_str(), system_name)) {
         return ModelFileStatus::MISSING;
     }
-    platform::FileHandle file = platform::open_exclusive_read(system_name);
+    platform::FileHandle file = platform::open_for_reading(system_name);
     const int64_t length = file.is_open() ? platform::file_length(file) : -1;
     if (length < 0) return ModelFileStatus::MISSING;
     if (length > MAX_MODEL_FILE_BYTES) return ModelFileStatus::TOO_LARGE;
@@ -42,22 +36,7 @@ ModelFileStatus read_model_file(const std::string& file_name, std::vector<uint8_
 bool write_model_file(const std::string& file_name, const std::vector<uint8_t>& bytes) {
     char target[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(file_name.c_str(), target) || !*target) return false;
-    const std::string temp = std::string(target) + ".part";
-    if (temp.size() >= platform::NAME_BUFFER_SIZE) return false;
-    // An existing destination must not be held by another opener while it is replaced.
-    const int held = ::open(target, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
-        ::close(held);
-        return false;
-    }
-    platform::FileHandle out = platform::create_exclusive(temp.c_str());
-    const bool created = out.is_open();
-    bool ok = created && platform::write_all(out, bytes.data(), bytes.size()) && ::fsync(out.fd()) == 0;
-    out.close();
-    ok = ok && ::rename(temp.c_str(), target) == 0;
-    if (!ok && created) ::unlink(temp.c_str());
-    if (held >= 0) ::close(held);
-    return ok;
+    return platform::replace_file(target, bytes.data(), bytes.size());
 }
 
 bool save_mesh_file(const MeshObjectX& mesh, const std::string& file_name) {

@@ -50,7 +50,7 @@ std::string info_log(GLhandleARB object) {
 bool read_source(const char* file_name, std::string& source) {
     char name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(file_name, name)) return false;
-    platform::FileHandle file = platform::open_exclusive_read(name);
+    platform::FileHandle file = platform::open_for_reading(name);
     if (!file.is_open()) return false;
     const int64_t length = platform::file_length(file);
     if (length < 0 || length > MAX_SHADER_SOURCE) return false;

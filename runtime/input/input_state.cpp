@@ -26,14 +26,57 @@ int16_t clamp16(int32_t v) {
     return static_cast<int16_t>(std::clamp(v, -32768, 32767));
 }
 
+// The first character of UTF-8 text as a Latin-1 byte; 0 beyond Latin-1 or when damaged.
+int latin1_of(const char* text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    if (s[0] < 0x80) return s[0];
+    // Two-byte forms of 128..255 are C2 or C3 followed by a continuation byte.
+    if ((s[0] == 0xC2 || s[0] == 0xC3) && (s[1] & 0xC0) == 0x80) return ((s[0] & 0x1F) << 6) | (s[1] & 0x3F);
+    return 0;
+}
+
+void queue_press(InputState& input, int code) {
+    if (input.key_press_count == KEY_PRESS_QUEUE) {
+        std::memmove(input.key_presses, input.key_presses + 1, sizeof(KeyPress) * (KEY_PRESS_QUEUE - 1));
+        --input.key_press_count;
+    }
+    input.key_presses[input.key_press_count++] = KeyPress{code, 0, false};
+}
+
+// The layout's text for a key press follows the press: it belongs to that key.
+void take_text(InputState& input, const char* text) {
+    const int code = input.text_key;
+    input.text_key = 0;
+    if (code == 0 || text[0] == 0) return;
+    const int typed = latin1_of(text);
+    input.key_chars[code] = static_cast<uint8_t>(typed);
+    input.key_char_known[code] = true;
+    if (input.key_press_count > 0) {
+        KeyPress& last = input.key_presses[input.key_press_count - 1];
+        if (last.scan_code == code && !last.typed_known) {
+            last.typed = typed;
+            last.typed_known = true;
+        }
+    }
+}
+
 void take_event(InputState& input, const platform::Event& event) {
     using platform::EventKind;
     switch (event.kind) {
     case EventKind::KEY_DOWN:
     case EventKind::KEY_UP:
-        if (event.scan_code > 0 && event.scan_code < 256)
+        if (event.scan_code > 0 && event.scan_code < 256) {
             input.key_states[event.scan_code] =
                 event.kind == EventKind::KEY_DOWN ? KEY_DOWN_BIT : 0;
+            if (event.kind == EventKind::KEY_DOWN) {
+                input.key_char_known[event.scan_code] = false;
+                input.text_key = event.scan_code;
+                queue_press(input, event.scan_code);
+            }
+        }
+        break;
+    case EventKind::TEXT_INPUT:
+        take_text(input, event.text);
         break;
     case EventKind::FOCUS_LOST:
         // Releases that happen elsewhere never reach us: forget what was held.
@@ -250,18 +293,42 @@ CharTranslation& char_translation() {
     return state;
 }
 
-int scan_to_char(int code) {
-    code &= 0xFF;
+namespace {
+
+// The byte a key types: fixed for Backspace, the Return keys and the modifiers, else
+// `text_char` when the layout's text for the press is known, else the key's own
+// character; kept only when 8, 10 or 32 and above.
+int translate_key(int code, bool text_known, int text_char) {
     int ch = 0;
     switch (code) {
     case 14: ch = 8; break;
     case 28:
     case 156: ch = 10; break;
     case 29: case 42: case 54: case 56: case 58: case 69: case 221: ch = 0; break;
-    default: ch = platform::layout_char_from_set1(code); break;
+    default: ch = text_known ? text_char : platform::layout_char_from_set1(code); break;
     }
     if (ch == 8 || ch == 10 || ch >= 32) return ch & 0xFF;
     return 0;
+}
+
+}  // namespace
+
+int scan_to_char(int code) {
+    code &= 0xFF;
+    const InputState* input = input_state();
+    return input ? translate_key(code, input->key_char_known[code], input->key_chars[code])
+                 : translate_key(code, false, 0);
+}
+
+int press_char(const KeyPress& press) {
+    return translate_key(press.scan_code & 0xFF, press.typed_known, press.typed);
+}
+
+std::vector<KeyPress> take_key_presses(InputState& input) {
+    poll_keyboard(input);
+    std::vector<KeyPress> presses(input.key_presses, input.key_presses + input.key_press_count);
+    input.key_press_count = 0;
+    return presses;
 }
 
 }  // namespace runtime

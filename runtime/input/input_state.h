@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/platform/input_devices.h"
 
@@ -11,6 +12,16 @@ namespace runtime {
 constexpr int MAX_JOYSTICKS = 10;
 constexpr int JOYSTICK_NAME_BYTES = 522;
 constexpr uint8_t KEY_DOWN_BIT = 0x80;
+// Key presses kept for take_key_presses; older ones are dropped.
+constexpr int KEY_PRESS_QUEUE = 64;
+
+// One key press as the events delivered it: the key, and the byte the layout typed with
+// it (Shift, AltGr and Caps Lock included; 0 for none or a character beyond Latin-1).
+struct KeyPress {
+    int32_t scan_code = 0;
+    int32_t typed = 0;
+    bool typed_known = false;  // a text event came for this press
+};
 
 // One record for the whole run; a default-constructed record is the state at creation.
 struct InputState {
@@ -51,6 +62,14 @@ struct InputState {
     int32_t activity_y = 0;
     int32_t activity_left = 0;
     int32_t activity_right = 0;
+    // What each key typed at its latest press, from the layout's text events.
+    uint8_t key_chars[256] = {};
+    bool key_char_known[256] = {};
+    // The key the next text event belongs to (0: none).
+    int32_t text_key = 0;
+    // Presses not yet taken, oldest first.
+    KeyPress key_presses[KEY_PRESS_QUEUE] = {};
+    int32_t key_press_count = 0;
 };
 
 // The input state, null before create_input_state and after destroy_input_state.
@@ -83,7 +102,13 @@ struct CharTranslation {
     int last_typed_char = 0;
 };
 CharTranslation& char_translation();
-// The byte a key types (8, 10 or 32 and above), 0 for none.
+// The byte a key types (8, 10 or 32 and above), 0 for none: what the layout typed at
+// the key's latest press with the modifiers then held, else the key's own character.
 int scan_to_char(int code);
+// The same for one queued press.
+int press_char(const KeyPress& press);
+// The presses since the last call, oldest first (repeats included): a frame loop that
+// reads them misses no key pressed and released between two of its frames.
+std::vector<KeyPress> take_key_presses(InputState& input);
 
 }  // namespace runtime

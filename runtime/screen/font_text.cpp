@@ -85,7 +85,7 @@ void load_font(const DynString& file_name, double n) {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
     const int32_t slot = FONT_SLOT_BASE + font;
-    if (load_sprite_image(file_name.text_of(), slot, e->font_colour_key & 0xFFFFFF, false)) return;
+    if (load_sprite_image(file_name.text_of(), slot, colour_key_of(e->font_colour_key), false)) return;
     put_builtin_font(e, slot);
 }
 

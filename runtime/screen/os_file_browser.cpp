@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "runtime/input/keys.h"
+#include "runtime/input/input_state.h"
 #include "runtime/input/mouse.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -32,9 +32,6 @@ constexpr int KEY_PAGE_UP = 201;
 constexpr int KEY_END = 207;
 constexpr int KEY_DOWN = 208;
 constexpr int KEY_PAGE_DOWN = 209;
-constexpr int WATCHED_KEYS[] = {KEY_ESCAPE, KEY_BACKSPACE, KEY_TAB,  KEY_RETURN,
-                                KEY_PAD_ENTER, KEY_HOME, KEY_UP,   KEY_PAGE_UP,
-                                KEY_END,    KEY_DOWN,      KEY_PAGE_DOWN};
 // Text rows above and below the list.
 constexpr int HEADER_ROWS = 4;
 constexpr int FOOTER_ROWS = 3;
@@ -73,7 +70,6 @@ struct Browser {
     int top = 0;
     size_t filter = 0;
     std::string name;  // save mode: the typed file name
-    bool was_down[256] = {};
     bool was_clicked = false;
 
     Browser(const FilterPairs& f, bool o) : filters(f), open(o) { reload(); }
@@ -106,11 +102,48 @@ struct Browser {
         chosen = join(folder, entry.name);
         return true;
     }
-    bool pressed(int code) {
-        const bool down = key_state(code) != 0.0;
-        const bool edge = down && !was_down[code];
-        was_down[code] = down;
-        return edge;
+    void keep_selection_in_view(int rows) {
+        selected = std::clamp(selected, 0, std::max(static_cast<int>(entries.size()) - 1, 0));
+        if (selected < top) top = selected;
+        if (selected >= top + rows) top = selected - rows + 1;
+    }
+    // One key press; true when the browser is done (`result` tells whether with a file).
+    bool take_key(const KeyPress& press, int rows, std::string& chosen, bool& result) {
+        const int count = static_cast<int>(entries.size());
+        switch (press.scan_code) {
+        case KEY_ESCAPE: return true;
+        case KEY_RETURN:
+        case KEY_PAD_ENTER:
+            if (!open && !name.empty()) {
+                chosen = join(folder, name);
+                return result = true;
+            }
+            return result = activate(chosen);
+        case KEY_BACKSPACE:
+            if (!open && !name.empty()) name.pop_back();
+            else enter("..");
+            break;
+        case KEY_TAB:
+            if (!filters.empty()) {
+                filter = (filter + 1) % filters.size();
+                selected = top = 0;
+                reload();
+            }
+            break;
+        case KEY_UP: --selected; break;
+        case KEY_DOWN: ++selected; break;
+        case KEY_PAGE_UP: selected -= rows; break;
+        case KEY_PAGE_DOWN: selected += rows; break;
+        case KEY_HOME: selected = 0; break;
+        case KEY_END: selected = count - 1; break;
+        default: {
+            const int ch = press_char(press);
+            if (!open && ch >= 32 && name.size() + 1 < FILE_REQUESTER_BUFFER) name += static_cast<char>(ch);
+            break;
+        }
+        }
+        keep_selection_in_view(rows);
+        return false;
     }
     int list_rows(double cell_h) const {
         const int rows = static_cast<int>(window_state().screen_height / cell_h) - HEADER_ROWS -
@@ -193,57 +226,26 @@ bool run_file_browser(const FilterPairs& filters, bool open, std::string& chosen
     get_font_size(cell_w, cell_h);
     if (cell_w < 1) cell_w = 8;
     if (cell_h < 1) cell_h = 8;
-    // Keys already held when the browser opens do not count as presses.
-    for (int code : WATCHED_KEYS) browser.was_down[code] = key_state(code) != 0.0;
+    // Keys pressed before the browser opened do not count. Presses are taken from the
+    // queue, so none pressed and released between two frames is missed.
+    InputState* input = input_state();
+    if (input) take_key_presses(*input);
     double mx, my, left, right;
     get_mouse_state(mx, my, left, right);
     browser.was_clicked = left != 0.0;
-    typed_byte();
 
     bool done = false, result = false;
     while (!done) {
         browser.draw(cell_w, cell_h);
         show_screen();
         const int rows = browser.list_rows(cell_h);
-        const int count = static_cast<int>(browser.entries.size());
-        const int ch = typed_byte();
-        if (!open && ch >= 32 && browser.name.size() + 1 < FILE_REQUESTER_BUFFER)
-            browser.name += static_cast<char>(ch);
-
-        if (browser.pressed(KEY_ESCAPE)) {
-            done = true;
-        } else if (browser.pressed(KEY_RETURN) || browser.pressed(KEY_PAD_ENTER)) {
-            if (!open && !browser.name.empty()) {
-                chosen = join(browser.folder, browser.name);
-                done = result = true;
-            } else if (browser.activate(chosen)) {
-                done = result = true;
+        if (input) {
+            for (const KeyPress& press : take_key_presses(*input)) {
+                done = browser.take_key(press, rows, chosen, result);
+                if (done) break;
             }
-        } else if (browser.pressed(KEY_BACKSPACE)) {
-            if (!open && !browser.name.empty()) browser.name.pop_back();
-            else browser.enter("..");
-        } else if (browser.pressed(KEY_TAB)) {
-            if (!filters.empty()) {
-                browser.filter = (browser.filter + 1) % filters.size();
-                browser.selected = browser.top = 0;
-                browser.reload();
-            }
-        } else if (browser.pressed(KEY_UP)) {
-            --browser.selected;
-        } else if (browser.pressed(KEY_DOWN)) {
-            ++browser.selected;
-        } else if (browser.pressed(KEY_PAGE_UP)) {
-            browser.selected -= rows;
-        } else if (browser.pressed(KEY_PAGE_DOWN)) {
-            browser.selected += rows;
-        } else if (browser.pressed(KEY_HOME)) {
-            browser.selected = 0;
-        } else if (browser.pressed(KEY_END)) {
-            browser.selected = count - 1;
         }
-        // Keep the other keys' edges current even when one key acted this frame.
-        for (int code : WATCHED_KEYS) browser.was_down[code] = key_state(code) != 0.0;
-
+        const int count = static_cast<int>(browser.entries.size());
         if (!done) {
             get_mouse_state(mx, my, left, right);
             const bool click = left != 0.0 && !browser.was_clicked;
@@ -262,10 +264,7 @@ bool run_file_browser(const FilterPairs& filters, bool open, std::string& chosen
                 }
             }
         }
-        const int now_count = static_cast<int>(browser.entries.size());
-        browser.selected = std::clamp(browser.selected, 0, std::max(now_count - 1, 0));
-        if (browser.selected < browser.top) browser.top = browser.selected;
-        if (browser.selected >= browser.top + rows) browser.top = browser.selected - rows + 1;
+        browser.keep_selection_in_view(rows);
     }
     set_font(font);
     screen.escape_ends_program = escape_ends;

@@ -27,6 +27,8 @@ double run_process(const DynString& command, double wait, double show, double& e
     return 1.0;
 }
 
+void signal_waited_program(int signal_number) { platform::signal_waited_child(signal_number); }
+
 LibraryCache& library_cache() {
     static LibraryCache cache;
     return cache;

@@ -12,6 +12,10 @@ namespace runtime {
 // `show` has no meaning here: programs open their own windows.
 double run_process(const DynString& command, double wait, double show, double& exit_code);
 
+// Passes a signal on to the program a waiting run_process or dialog is blocked on, if
+// any; safe inside a signal handler.
+void signal_waited_program(int signal_number);
+
 // Address of `function` in `library` (null when either is missing). Libraries are
 // cached by their lower-case name but loaded by the name as given.
 void get_library_function(const DynString& library, const DynString& function, void*& address);

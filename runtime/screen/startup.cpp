@@ -87,7 +87,7 @@ void initialise_runtime(const char* /*command_text*/, int show_command, const ch
     // When it cannot be made current the folder stays as it was.
     make_program_folder_current();
     const std::string folder = program_folder();
-    packed_archive_records() = PackedArchiveRecords{};
+    close_packed_archives();
     set_archive_paths(folder.c_str(), folder.c_str());
     data_folder_state().folder = installed_data_folder(folder);
 

@@ -36,7 +36,7 @@ SoundSlot* slot_record(int slot) {
 bool read_whole_file(const std::string& name, std::vector<uint8_t>& bytes) {
     char system_name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(name.c_str(), system_name)) return false;
-    platform::FileHandle file = platform::open_exclusive_read(system_name);
+    platform::FileHandle file = platform::open_for_reading(system_name);
     if (!file.is_open()) return false;
     const int64_t length = platform::file_length(file);
     if (length < 0 || length > WAVE_FILE_LIMIT) return false;

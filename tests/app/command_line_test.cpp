@@ -85,14 +85,14 @@ TEST(CommandLineFailures, RefusedMapsAreNamedOnStandardErrorAndTheStatusIsOne) {
     ASSERT_TRUE(test_support::write_file(maps.dir.file("chunks.tmx"),
         "<?xml version=\"1.0\"?>\n<map version=\"1.10\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"16\" height=\"16\" tilewidth=\"8\" tileheight=\"8\" infinite=\"1\">\n"
         " <tileset firstgid=\"1\" source=\"t.tsx\"/>\n <layer id=\"1\" name=\"L\" width=\"16\" height=\"16\">\n  <data encoding=\"csv\">\n"
-        "   <chunk x=\"0\" y=\"0\" width=\"1\" height=\"1\">\n1\n</chunk>\n  </data>\n </layer>\n</map>\n"));
+        "  </data>\n </layer>\n</map>\n"));
     converter_test::ProcessRun run = run_program(converter_path(), {"short.tmx", "good.tmx", "missing.tmx", "endless.tmx", "chunks.tmx"},
                                                  maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
     for (const char* name : {"short.tmx", "endless.tmx"})
         EXPECT_NE(run.err.find(std::string("Cannot convert ") + name + ": "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Cannot convert missing.tmx: the file cannot be opened (No such file or directory)\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Cannot convert chunks.tmx: infinite maps are not supported"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Cannot convert chunks.tmx: the map is empty\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("short.tmx"), std::string::npos);
     EXPECT_NE(run.out.find("1 of 5 maps converted, 4 refused\n"), std::string::npos) << run.out;
     // The four inputs and the two outputs of good.tmx: nothing else.
@@ -140,6 +140,124 @@ TEST(CommandLine, TheBundledExamplesConvert) {
     converter_test::ProcessRun run = run_program(converter_path(), args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(files_in(out.path()), 2 * count);
+}
+
+// Output names are planned for the whole run: no map writes over another map of the run
+// or over what an earlier map of the run wrote, and folders keep their names.
+TEST(CommandLineRuns, OutputNamesAreCheckedAcrossTheRunAndKeepTheirFolders) {
+    struct Output {
+        const char* text;
+        const char* binary;
+        const char* golden_case;
+    };
+    struct Scenario {
+        std::vector<std::pair<const char*, const char*>> maps;  // path, golden case
+        std::vector<std::string> arguments;
+        const char* refusal;  // "" when every map converts
+        std::vector<Output> outputs;
+    };
+    const Scenario scenarios[] = {
+        {{{"y.tmx", "one_layer"}, {"y.txt", "two_layers"}}, {"y.tmx", "y.txt"},
+         "Cannot convert y.tmx: its output y.txt would overwrite y.txt, another map of this run\n",
+         {{"y.txt.txt", "y.txt.pyxm", "two_layers"}}},
+        {{{"a/m.tmx", "one_layer"}, {"b/m.tmx", "two_layers"}}, {"-o", "out", "a/m.tmx", "b/m.tmx"},
+         "Cannot convert b/m.tmx: its output out/m.txt is also the output of a/m.tmx, converted earlier in this run\n",
+         {{"out/m.txt", "out/m.pyxm", "one_layer"}}},
+        {{{"x.tmx.txt", "one_layer"}, {"x.txt.tmx", "two_layers"}}, {"x.tmx.txt", "x.txt.tmx"},
+         "Cannot convert x.txt.tmx: its output x.txt.txt is also the output of x.tmx.txt, converted earlier in this run\n",
+         {{"x.txt.txt", "x.pyxm.pyxm", "one_layer"}}},
+        {{{"maps.tmx/level.tmx", "one_layer"}, {"notes.txt.d/level.tmx", "two_layers"}},
+         {"maps.tmx/level.tmx", "notes.txt.d/level.tmx"},
+         "",
+         {{"maps.tmx/level.txt", "maps.tmx/level.pyxm", "one_layer"}, {"notes.txt.d/level.txt", "notes.txt.d/level.pyxm", "two_layers"}}},
+    };
+    for (const Scenario& scenario : scenarios) {
+        SCOPED_TRACE(scenario.arguments.back());
+        MapFolder maps;
+        for (const auto& [path, golden_case] : scenario.maps) maps.add(golden_case, path);
+        converter_test::ProcessRun run = run_program(converter_path(), scenario.arguments, maps.dir.path().string());
+        EXPECT_EQ(run.status, scenario.refusal[0] == '\0' ? 0 : 1);
+        EXPECT_EQ(run.err, scenario.refusal);
+        for (const auto& [path, golden_case] : scenario.maps)
+            EXPECT_EQ(test_support::read_file(maps.dir.file(path)), test_support::read_file((golden(golden_case) / "map.tmx").string()));
+        for (const Output& output : scenario.outputs) {
+            EXPECT_EQ(test_support::read_file(maps.dir.file(output.text)), test_support::read_file((golden(output.golden_case) / "expected.txt").string()));
+            EXPECT_EQ(test_support::read_file(maps.dir.file(output.binary)), test_support::read_file((golden(output.golden_case) / "expected.pyxm").string()));
+        }
+        size_t folders = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(maps.dir.path())) folders += entry.is_directory();
+        EXPECT_EQ(files_in(maps.dir.path()) - folders, scenario.maps.size() + 2 * scenario.outputs.size());
+    }
+}
+
+// The pair is committed whole or not at all: when the ".pyxm" cannot be replaced, the
+// ".txt" keeps the earlier run's text.
+TEST(CommandLineRuns, AnOutputThatCannotBeReplacedKeepsBothEarlierOutputs) {
+    MapFolder maps;
+    maps.add("one_layer", "m.tmx");
+    ASSERT_EQ(run_program(converter_path(), {"m.tmx"}, maps.dir.path().string()).status, 0);
+    fs::remove(maps.dir.file("m.pyxm"));
+    fs::create_directory(maps.dir.file("m.pyxm"));
+    fs::remove(maps.dir.file("m.tmx"));
+    maps.add("two_layers", "m.tmx");
+    converter_test::ProcessRun run = run_program(converter_path(), {"m.tmx"}, maps.dir.path().string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Cannot convert m.tmx: cannot write m.pyxm (Is a directory)\n");
+    EXPECT_EQ(test_support::read_file(maps.dir.file("m.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+    EXPECT_EQ(files_in(maps.dir.path()), 3u);  // the map, the text, the folder in the way
+}
+
+// A classic map of width x height tiles, all with the same gid.
+std::string uniform_map(int width, int height, int gid) {
+    std::string map = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<map version=\"1.0\" orientation=\"orthogonal\" width=\"" +
+                      std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                      "\" tilewidth=\"16\" tileheight=\"16\">\n <tileset firstgid=\"1\" name=\"t\"/>\n <layer name=\"L\">\n  <data>\n";
+    const std::string tile = "   <tile gid=\"" + std::to_string(gid) + "\"/>\n";
+    for (int i = 0; i < width * height; ++i) map += tile;
+    return map + "  </data>\n </layer>\n</map>\n";
+}
+
+// Two converters writing the same outputs at once: the last complete pair wins whole.
+TEST(CommandLineRuns, ConcurrentRunsOnTheSameOutputsLeaveOneWholePair) {
+    MapFolder maps;
+    std::string pairs[2];
+    // Maps a and c are alike, and so are b and d: four inputs, two possible pairs.
+    const char* folders[] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = folders[i];
+        fs::create_directory(maps.dir.file(name));
+        ASSERT_TRUE(test_support::write_file(maps.dir.file(name + "/m.tmx"), uniform_map(200, 200, i % 2 + 1)));
+        if (i >= 2) continue;
+        ASSERT_EQ(run_program(converter_path(), {name + "/m.tmx"}, maps.dir.path().string()).status, 0);
+        pairs[i] = test_support::read_file(maps.dir.file(name + "/m.txt")) + test_support::read_file(maps.dir.file(name + "/m.pyxm"));
+    }
+    // A shell starts them as close together as it can; four at a time meet more often.
+    std::string all = "s=0";
+    for (int i = 0; i < 4; ++i) all += std::string("; \"$0\" -q -o out ") + folders[i] + "/m.tmx & p" + std::to_string(i) + "=$!";
+    for (int i = 0; i < 4; ++i) all += "; wait $p" + std::to_string(i) + " || s=1";
+    all += "; exit $s";
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(run_program("/bin/sh", {"-c", all, converter_path()}, maps.dir.path().string()).status, 0);
+        const std::string pair = test_support::read_file(maps.dir.file("out/m.txt")) + test_support::read_file(maps.dir.file("out/m.pyxm"));
+        ASSERT_TRUE(pair == pairs[0] || pair == pairs[1]) << "round " << round << ": the outputs of two maps were mixed";
+        ASSERT_EQ(files_in(maps.dir.file("out")), 2u);
+    }
+}
+
+// Standard output full or closed: the report is lost, so the status says so; the outputs
+// are written all the same, and never into the closed stream's descriptor.
+TEST(CommandLineFailures, AReportThatCannotBeWrittenGivesANonZeroStatus) {
+    for (const char* redirect : {">/dev/full", ">&-"}) {
+        SCOPED_TRACE(redirect);
+        MapFolder maps;
+        maps.add("two_layers", "m.tmx");
+        converter_test::ProcessRun run = run_program("/bin/sh", {"-c", std::string("exec \"$0\" m.tmx ") + redirect, converter_path()},
+                                                     maps.dir.path().string());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "brisel42_x9: cannot write the report to standard output\n");
+        EXPECT_EQ(test_support::read_file(maps.dir.file("m.txt")), test_support::read_file((golden("two_layers") / "expected.txt").string()));
+        EXPECT_EQ(test_support::read_file(maps.dir.file("m.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
+    }
 }
 
 }  // namespace

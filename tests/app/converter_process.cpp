@@ -1,13 +1,15 @@
 // Child processes for the converter's end-to-end tests: fork, exec, outputs into files.
 #include "converter_process.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
-
-#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -23,10 +25,9 @@ std::string test_data_folder() {
     return std::string(data != nullptr ? data : "tests") + "/app/data";
 }
 
-ProcessRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& folder, const std::vector<std::string>& extra_env) {
-    test_support::TempDir capture;
-    std::string out_path = capture.file("out"), err_path = capture.file("err");
+StartedProgram::StartedProgram(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::string& folder, const std::vector<std::string>& extra_env) {
+    std::string out_path = capture_.file("out"), err_path = capture_.file("err");
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         std::string entry(*e);
@@ -44,8 +45,8 @@ ProcessRun run_program(const std::string& program, const std::vector<std::string
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    pid_t child = fork();
-    if (child == 0) {
+    pid_ = fork();
+    if (pid_ == 0) {
         int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int none = ::open("/dev/null", O_RDONLY);
@@ -53,16 +54,55 @@ ProcessRun run_program(const std::string& program, const std::vector<std::string
         dup2(out, 1);
         dup2(err, 2);
         dup2(none, 0);
+        // Whatever the test runner ignores or blocks, the program starts as from a terminal.
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(s, SIG_DFL);
+        sigset_t none_blocked;
+        sigemptyset(&none_blocked);
+        sigprocmask(SIG_SETMASK, &none_blocked, nullptr);
         if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
         execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
+}
+
+StartedProgram::~StartedProgram() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string StartedProgram::out_so_far() const { return test_support::read_file(capture_.file("out")); }
+
+ProcessRun StartedProgram::wait(int timeout_seconds) {
     ProcessRun run;
+    if (pid_ <= 0) return run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    run.out = test_support::read_file(out_path);
-    run.err = test_support::read_file(err_path);
+    struct rusage usage {};
+    for (;;) {
+        const pid_t done = wait4(pid_, &status, WNOHANG, &usage);
+        if (done == pid_ || (done < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            run.timed_out = true;
+            kill(pid_, SIGKILL);
+            wait4(pid_, &status, 0, &usage);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    pid_ = -1;
+    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    run.peak_kb = usage.ru_maxrss;
+    run.out = test_support::read_file(capture_.file("out"));
+    run.err = test_support::read_file(capture_.file("err"));
     return run;
+}
+
+ProcessRun run_program(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& folder, const std::vector<std::string>& extra_env) {
+    return StartedProgram(program, arguments, folder, extra_env).wait();
 }
 
 }  // namespace converter_test

@@ -34,19 +34,23 @@ TEST(OutputWriter, EntriesGiveCrLfLinesAndWordsForEntriesWithoutBrackets) {
 }
 
 TEST(OutputWriter, ADiscardedRunLeavesNothingAndKeepsEarlierOutputs) {
-    test_support::TempDir dir;
-    ASSERT_TRUE(test_support::write_file(dir.file("a.txt"), "earlier text"));
-    ASSERT_TRUE(test_support::write_file(dir.file("a.pyxm"), "earlier words"));
-    {
-        app::OutputWriter writer;
-        std::string reason;
-        ASSERT_TRUE(writer.begin(dir.file("a.txt"), dir.file("a.pyxm"), reason));
-        writer.add("1");
-        EXPECT_EQ(files_in(dir.path()), 4u);  // two temporary files beside the outputs
-    }  // destroyed without a commit
-    EXPECT_EQ(files_in(dir.path()), 2u);
-    EXPECT_EQ(test_support::read_file(dir.file("a.txt")), "earlier text");
-    EXPECT_EQ(test_support::read_file(dir.file("a.pyxm")), "earlier words");
+    using Temporaries = app::OutputWriter::Temporaries;
+    // Anonymous temporaries have no name in the folder; named ones sit beside the outputs.
+    for (auto [kind, files_while_writing] : {std::pair{Temporaries::anonymous_where_possible, 2u}, std::pair{Temporaries::named, 4u}}) {
+        test_support::TempDir dir;
+        ASSERT_TRUE(test_support::write_file(dir.file("a.txt"), "earlier text"));
+        ASSERT_TRUE(test_support::write_file(dir.file("a.pyxm"), "earlier words"));
+        {
+            app::OutputWriter writer(kind);
+            std::string reason;
+            ASSERT_TRUE(writer.begin(dir.file("a.txt"), dir.file("a.pyxm"), reason));
+            writer.add("1");
+            EXPECT_EQ(files_in(dir.path()), files_while_writing);
+        }  // destroyed without a commit
+        EXPECT_EQ(files_in(dir.path()), 2u);
+        EXPECT_EQ(test_support::read_file(dir.file("a.txt")), "earlier text");
+        EXPECT_EQ(test_support::read_file(dir.file("a.pyxm")), "earlier words");
+    }
 }
 
 TEST(OutputWriter, LargeOutputsPassThroughTheBuffers) {

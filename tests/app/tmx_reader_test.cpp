@@ -194,8 +194,8 @@ TEST(ElementNamesReaderRefusals, EveryBadMapIsRefusedWithItsReasonAndNoEntry) {
         const char* reason;  // a part of the reason
     };
     const Case cases[] = {
-        {"infinite.tmx", "infinite maps are not supported; give the map a fixed size in the editor"},
-        {"chunks_without_flag.tmx", "infinite maps are not supported; give the map a fixed size in the editor"},
+        {"infinite.tmx", "layer 1 (\"Ground\") has fewer tiles than the map has cells (2 tiles for 16 x 16 cells of a chunk)"},
+        {"chunks_without_flag.tmx", "layer 1 (\"Ground\") holds a chunk, but the map is not infinite"},
         {"unclosed_element.tmx", "the file is not well-formed XML: "},
         {"mismatched_tag.tmx", "the file is not well-formed XML: mismatched tag (line 29"},
         {"cut_off.tmx", "the file is not well-formed XML"},
@@ -238,7 +238,7 @@ TEST(ElementNamesReaderRefusals, MissingFileAndFolder) {
     EXPECT_NE(outcome.reason.find("the file cannot be opened"), std::string::npos) << outcome.reason;
     outcome = app::read_by_element_names(dir.path().string(), sink);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.reason.find("not a regular file"), std::string::npos) << outcome.reason;
+    EXPECT_EQ(outcome.reason, "it is a folder, not a map file");
     EXPECT_TRUE(sink.entries.empty());
 }
 

@@ -259,7 +259,11 @@ TEST_F(DynArrayDeathTest, IndexPastSizeStopsWithNine) {
     runtime::dimension(a, 1);
     EXPECT_EXIT(runtime::element(a, 1), ::testing::ExitedWithCode(9), "stopped: code 9");
     EXPECT_EXIT(runtime::element(a, -1), ::testing::ExitedWithCode(9), "stopped: code 9");
-    EXPECT_EXIT(runtime::element(a, -0.5), ::testing::ExitedWithCode(9), "stopped: code 9");
+    EXPECT_EXIT(runtime::element(a, -1.5), ::testing::ExitedWithCode(9), "stopped: code 9");
+    // Indices are truncated toward zero before the check.
+    runtime::element(a, 0) = "first";
+    EXPECT_EQ(text(runtime::element(a, -0.5)), "first");
+    EXPECT_EQ(text(runtime::element(a, 0.99, -0.9, -0.1, 0.5)), "first");
 }
 
 TEST_F(DynArrayDeathTest, EveryAccessOfEmptyArrayStops) {
@@ -297,11 +301,21 @@ TEST_F(DynArrayDeathTest, NoStorageStopsWithSeven) {
     EXPECT_EXIT(runtime::dimension(n, 3e9), ::testing::ExitedWithCode(7), "stopped: code 7");
 }
 
-TEST(DynArray, PushedCopyHasExactBuffer) {
+TEST(DynArray, PushedAndCopiedStringsHaveExactBuffers) {
     DynArray<DynString> a;
     DynString line("<tile gid=\"3\"/>");
     runtime::push(a, line);
     runtime::push(a, DynString());
+    runtime::push(a, line + "");        // a temporary with a 512-byte buffer
+    runtime::push(a, DynString("ab"));
+    DynArray<DynString> copy(a);
+    for (const DynArray<DynString>* array : {&a, &copy}) {
+        for (int i = 0; i < array->size0; ++i) {
+            const DynString& s = array->elements[i];
+            EXPECT_EQ(s.capacity, s.length ? static_cast<uint32_t>(s.length) + 1 : 0u) << i;
+        }
+    }
+    EXPECT_EQ(text(runtime::element(copy, 2)), text(line));
     DynString& stored = runtime::element(a, 0);
     EXPECT_EQ(stored.capacity, static_cast<uint32_t>(line.length) + 1);
     EXPECT_NE(stored.buffer, line.buffer);

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -65,9 +66,15 @@ TEST_F(ErrorLogTest, RetriesUntilLockIsReleased) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    std::thread release([fd] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // The lock goes once the first attempt has opened the file, however slow the machine.
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+    std::thread release([fd, watch] {
+        alignas(inotify_event) char event[sizeof(inotify_event) + 256];
+        if (::read(watch, event, sizeof event) <= 0) ADD_FAILURE() << "no open seen";
         ::close(fd);
+        ::close(watch);
     });
     auto start = std::chrono::steady_clock::now();
     runtime::append_error_log("after wait");

@@ -1,6 +1,9 @@
 // Packed-archive lookup on archives built in the test (standalone and appended to a
 // file) and on hand-damaged ones: damage gives "missing", never a crash or a huge
 // allocation.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <random>
 
 #include "files_fixture.h"
@@ -60,25 +63,61 @@ TEST_F(ArchiveTest, EntryIsFoundByBareNameInAnyCaseWithIdenticalBytes) {
     std::string content;
     ASSERT_EQ(lookup("some/folder\\alpha.dat", content), 1);
     EXPECT_EQ(content, a);
-    EXPECT_EQ(resolved.rfind(dir.path().string() + "/qvk", 0), 0u) << resolved;
     ASSERT_EQ(lookup("B.TXT", content), 1);
     EXPECT_EQ(content, b);
     ASSERT_EQ(lookup("empty.bin", content), 1);
     EXPECT_EQ(content, "");
 }
 
-TEST_F(ArchiveTest, ExtractedNameComesFromOffsetAndSize) {
+// Entries are unpacked into a folder of this process's own (mode 0700) inside the
+// temporary folder, never onto a predictable name there that someone else could own.
+TEST_F(ArchiveTest, ExtractsIntoAPrivateFolderUnderTheDerivedName) {
     std::vector<uint8_t> archive = archive_of({{"one.txt", "first entry"}, {"two.txt", sample(3000, 3)}});
     use_archive(archive);
     runtime::MemoryArchiveSource source(archive.data(), archive.size());
     runtime::ArchiveEntry entry;
     ASSERT_EQ(runtime::find_archive_entry(source, "two.txt", entry), runtime::ArchiveStatus::FOUND);
-    std::string expected = dir.path().string() + "/qvk";
-    expected += static_cast<char>('A' + (entry.data_offset & 0xFF) % 26);
-    expected += static_cast<char>('A' + (entry.packed_size & 0xFF) % 26);
+    std::string name = "qvk";
+    name += static_cast<char>('A' + (entry.data_offset & 0xFF) % 26);
+    name += static_cast<char>('A' + (entry.packed_size & 0xFF) % 26);
+    // Planted where the name alone would put it.
+    make_file(path(name), "planted");
+    make_file(path("victim.txt"), "victim");
+
+    auto extract_in_child = [&] {
+        pid_t pid = fork();
+        if (pid == 0) {
+            std::string content;
+            const bool ok = lookup("two.txt", content) == 1 && content == sample(3000, 3);
+            runtime::close_packed_archives();  // as its end of program does
+            _exit(ok ? 0 : 1);
+        }
+        return pid;
+    };
+    pid_t other = extract_in_child();  // a second program unpacking the same entry
     std::string content;
     ASSERT_EQ(lookup("two.txt", content), 1);
-    EXPECT_EQ(resolved, expected);
+    EXPECT_EQ(content, sample(3000, 3));
+    int status = -1;
+    waitpid(other, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::filesystem::path folder = std::filesystem::path(resolved).parent_path();
+    EXPECT_EQ(std::filesystem::path(resolved).filename(), name);
+    EXPECT_EQ(folder.parent_path(), dir.path());
+    EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(read_file(path(name)), "planted");
+    EXPECT_EQ(read_file(path("victim.txt")), "victim");
+    // The child's folder went with it; ours goes at the end of the program.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);  // + archive
+    runtime::close_packed_archives();
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    // No private folder can be made: the lookup fails instead of naming a missing file.
+    use_archive(archive);
+    setenv("TMPDIR", path("victim.txt").c_str(), 1);
+    EXPECT_EQ(lookup("two.txt", content), 0);
+    EXPECT_EQ(read_file(path("victim.txt")), "victim");
 }
 
 TEST_F(ArchiveTest, LooseFileWinsAndIsReturnedUnchanged) {

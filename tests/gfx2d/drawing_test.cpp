@@ -119,6 +119,31 @@ TEST_F(SpriteDrawing, FrameFiveOfA128By64PictureIsColumnOneOfRowOne) {
     EXPECT_EQ(pixel(215, 20), 50u);
 }
 
+// Numbers at and beyond the 32-bit limits: no overflow (the sanitizer pass runs this),
+// and the engine keeps working afterwards.
+TEST_F(SpriteDrawing, ExtremeNumbersStayDefined) {
+    const std::string path = make_bmp("f.bmp", 64, 32, [](int, int) { return WHITE; });
+    ASSERT_EQ(load_animated_sprite(DynString(path.c_str()), 9, 32, 32), 1.0);
+    const double limit = 2147483648.0;
+    for (double n : {1e10, -1e10, limit, -limit, limit - 1}) {
+        draw_sprite_frame(9, n, 0, 0);
+        draw_sprite_frame(9, 1, n, n);
+        EXPECT_LE(read_pixel(0, n), static_cast<double>(0xFFFFFF)) << n;
+        EXPECT_LE(read_pixel(n, n), static_cast<double>(0xFFFFFF)) << n;
+        grab_sprite(10, 0, n, 10, 10);
+        grab_sprite(10, n, 0, 10, 10);
+        EXPECT_EQ(engine->sprites[10].width, 10) << n;
+        set_2d_viewport(n, n, 10, 10);
+        EXPECT_EQ(engine->viewport_x, n > 0 ? INT32_MAX : INT32_MIN) << n;
+        sprite_frame_collision(9, n, 0, 0, 9, -n, 0, 0);
+        fill_rect(n, n, -n, n, RED);
+    }
+    set_2d_viewport(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_sprite_frame(9, 1, 10, 10);
+    EXPECT_EQ(pixel(12, 12), WHITE);
+}
+
 TEST_F(SpriteDrawing, FrameDrawsNothingWithoutFrameSizes) {
     load(make_bmp("w.bmp", 8, 8, [](int, int) { return WHITE; }), 2);
     draw_sprite_frame(2, 0, 10, 10);
@@ -354,6 +379,29 @@ TEST_F(Grabbing, BlackIsTheKeyWhenTheTransparentColourIsBlack) {
     draw_sprite(6, 100, 100);
     EXPECT_EQ(pixel(100, 100), WHITE);
     EXPECT_EQ(pixel(101, 100), BLUE);
+}
+
+// set_transparent_colour(-1): no colour is transparent, white included, in loads,
+// drawing, grabs and saves.
+TEST_F(Grabbing, MinusOneMeansNoTransparentColour) {
+    gfx2d_hooks().query_alpha_bits = [] { return 0; };
+    set_transparent_colour(-1);
+    load(make_bmp("k.bmp", 2, 1, [](int x, int) { return x == 0 ? WHITE : 0x8000FFu; }), 3);
+    fill_rect(0, 0, 8, 8, BLUE);
+    draw_sprite(3, 0, 0);
+    EXPECT_EQ(pixel(0, 0), WHITE);
+    EXPECT_EQ(pixel(1, 0), 0x8000FFu);
+    plot(5, 5, WHITE);
+    EXPECT_EQ(pixel_rgba(5, 5), 0xFFFFFFFFu);
+    grab_sprite(4, 0, 0, 2, 1);
+    fill_rect(0, 0, 8, 8, BLUE);
+    draw_sprite(4, 0, 0);
+    EXPECT_EQ(pixel(0, 0), WHITE);
+    const std::string bmp = temp_.file("w.bmp");
+    ASSERT_EQ(save_screen_image(DynString(bmp.c_str())), 1.0);
+    ImageBuffer image;
+    ASSERT_TRUE(load_bmp(image, bmp.c_str(), NO_COLOUR_KEY));
+    EXPECT_EQ(image.pixel(0, 0)[0] & image.pixel(0, 0)[1] & image.pixel(0, 0)[2], 255);
 }
 
 using Saving = Gl2dTest;

@@ -2,7 +2,13 @@
 // damaged files that must fail cleanly, and the exact bytes written.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
+
+#include <fcntl.h>
 
 #include <filesystem>
 #include <cstdio>
@@ -342,6 +348,31 @@ TEST_F(ImageFiles, DamagedPngFilesFailCleanly) {
     }
 }
 
+// A small file whose header claims a picture within the limits but far beyond what its
+// compressed data can hold fails before the picture's memory is taken.
+TEST_F(ImageFiles, PngClaimingMoreThanItsDataCanHoldAllocatesNothing) {
+    const std::string path = dir_.file("claim.png");
+    write_png_file(path, 64, 64, PNG_COLOR_TYPE_RGB_ALPHA, 8, std::vector<uint8_t>(64 * 64 * 4, 1));
+    std::string s = read_file(path);
+    for (int i = 0; i < 4; ++i) s[16 + i] = s[20 + i] = static_cast<char>((8192u >> (24 - 8 * i)) & 0xFF);
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(s.data() + 12), 17);
+    for (int i = 0; i < 4; ++i) s[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+    const std::string bad = file("claim.png", s);
+    // In a child, so that the peak memory seen is this load's alone.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rusage before {}, after {};
+        getrusage(RUSAGE_SELF, &before);
+        ImageBuffer image;
+        const bool loaded = load_png(image, bad.c_str(), NO_COLOUR_KEY);
+        getrusage(RUSAGE_SELF, &after);
+        _exit(!loaded && after.ru_maxrss - before.ru_maxrss < 64 * 1024 ? 0 : 1);  // KB
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST_F(ImageFiles, LoadPictureDecidesByContentNotName) {
     const std::string png_named_bmp = dir_.file("really_png.bmp");
     write_png_file(png_named_bmp, 1, 1, PNG_COLOR_TYPE_RGB, 8, {4, 5, 6});
@@ -439,6 +470,30 @@ TEST_F(ImageFiles, SavingIntoAMissingFolderFailsAndLeavesNothing) {
         EXPECT_FALSE(save_image_file(path.c_str(), bgr.data(), 2, 2, 2, false, 0));
         EXPECT_FALSE(std::filesystem::exists(path));
     }
+}
+
+// A lock another program holds: readers may load alongside a reader, never a writer,
+// and no save touches a file that anybody holds.
+TEST_F(ImageFiles, HeldFilesLoadAlongsideReadersAndAreNeverSavedOver) {
+    const std::vector<uint8_t> bgr(12, 7);
+    for (const char* name : {"held.bmp", "held.png"}) {
+        const std::string path = dir_.file(name);
+        ASSERT_TRUE(save_image_file(path.c_str(), bgr.data(), 2, 2, 2, false, 0));
+        const std::string before = read_file(path);
+        for (int lock : {LOCK_SH, LOCK_EX}) {
+            // Its own open of the file: to flock, as good as another process.
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            ASSERT_EQ(::flock(fd, lock | LOCK_NB), 0);
+            ImageBuffer image;
+            EXPECT_EQ(load_picture(image, path.c_str(), NO_COLOUR_KEY), lock == LOCK_SH) << name;
+            EXPECT_FALSE(save_image_file(path.c_str(), bgr.data(), 1, 1, 1, false, 0)) << name;
+            EXPECT_EQ(read_file(path), before) << name;
+            ::close(fd);
+        }
+        EXPECT_TRUE(save_image_file(path.c_str(), bgr.data(), 1, 1, 1, false, 0)) << name;
+        EXPECT_NE(read_file(path), before) << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);
 }
 
 }  // namespace

@@ -177,5 +177,18 @@ TEST_F(TiledImages, LoadBackgroundCrossFadesForAboutOneAndAHalfSeconds) {
     EXPECT_EQ(engine->alpha, 1.0f);
 }
 
+TEST_F(TiledImages, LoadBackgroundOfAMissingFileKeepsTheBackground) {
+    fill_rect(0, 0, TEST_SCREEN_W, TEST_SCREEN_H, BLUE);
+    use_screen_as_background();
+    int frames = 0;
+    gfx2d_hooks().show_frame = [&] { ++frames; };
+    EXPECT_EQ(load_background(DynString(temp_.file("missing.bmp").c_str())), 0.0);
+    EXPECT_EQ(frames, 0);
+    EXPECT_EQ(pixel(10, 10), BLUE);
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_background();
+    EXPECT_EQ(pixel(10, 10), BLUE);
+}
+
 }  // namespace
 }  // namespace runtime

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "runtime/input/input.h"
@@ -40,6 +41,14 @@ protected:
         ASSERT_TRUE(platform::push_event(e));
     }
     static void press(int code) { key(code, true); }
+    // A press and the text the layout makes of it, as the window system sends them.
+    static void press_typing(int code, const char* text) {
+        press(code);
+        platform::Event e;
+        e.kind = platform::EventKind::TEXT_INPUT;
+        std::snprintf(e.text, sizeof e.text, "%s", text);
+        ASSERT_TRUE(platform::push_event(e));
+    }
     static void release(int code) { key(code, false); }
     static void motion(int x, int y, int dx, int dy) {
         platform::Event e;

@@ -109,9 +109,32 @@ TEST_F(TypedChar, ShiftMakesCapitals) {
     press(RIGHT_SHIFT);
     press(KEY_B);
     EXPECT_STREQ(typed_char().text_of(), "B");
-    release(KEY_B);
-    press(2);  // "1": only letters change
-    EXPECT_STREQ(typed_char().text_of(), "1");
+}
+
+// The character comes from the layout's text for the press, so Shift, AltGr and Caps
+// Lock count; characters beyond Latin-1 type nothing.
+TEST_F(TypedChar, TheLayoutsTextCarriesEveryModifier) {
+    const struct {
+        int code;
+        const char* text;
+        const char* expected;
+    } rows[] = {
+        {2, "!", "!"},         // Shift+1
+        {12, "_", "_"},        // Shift+minus
+        {39, ":", ":"},        // Shift+semicolon
+        {16, "@", "@"},        // AltGr+q on a German layout
+        {KEY_A, "A", "A"},     // Caps Lock
+        {26, "\xC3\xBC", "\xFC"},  // u with diaeresis
+        {18, "\xE2\x82\xAC", ""},  // the euro sign is not in Latin-1
+    };
+    for (const auto& row : rows) {
+        press_typing(row.code, row.text);
+        EXPECT_STREQ(typed_char().text_of(), row.expected) << row.code;
+        release(row.code);
+        EXPECT_STREQ(typed_char().text_of(), "");
+    }
+    press(KEY_A);  // a press without text types the key's own character
+    EXPECT_STREQ(typed_char().text_of(), "a");
 }
 
 TEST_F(TypedChar, ReleasingOneAndPressingAnotherBetweenCallsGivesTheNew) {

@@ -2,6 +2,7 @@
 // grabbed screen under the text, and input_number.
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -48,8 +49,15 @@ protected:
         e.scan_code = code;
         platform::push_event(e);
     }
-    void tap(int code) {
-        steps_.push_back([code] { tap_now(code, true); });
+    void tap(int code, const char* text = nullptr) {
+        steps_.push_back([code, text] {
+            tap_now(code, true);
+            if (!text) return;
+            platform::Event e;
+            e.kind = platform::EventKind::TEXT_INPUT;
+            std::snprintf(e.text, sizeof e.text, "%s", text);
+            platform::push_event(e);
+        });
         steps_.push_back([code] { tap_now(code, false); });
     }
     // Lit pixels of the frame about to be presented, in a block (2D coordinates).
@@ -108,6 +116,16 @@ TEST_F(LineEditor, TheScreenUnderTheEditorStaysVisible) {
     DynString text;
     input_line(text, 0, 0);
     EXPECT_EQ(lit_block, 100);
+}
+
+TEST_F(LineEditor, TakesWhatTheLayoutTypesWithShift) {
+    tap(2, "!");
+    tap(12, "_");
+    tap(40, "\"");
+    tap(28);
+    DynString text("a");
+    input_line(text, 10, 10);
+    EXPECT_STREQ(text.text_of(), "a!_\"");
 }
 
 TEST_F(LineEditor, InputNumberReadsTheTypedNumber) {

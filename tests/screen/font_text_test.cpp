@@ -4,10 +4,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "gfx2d/gl2d_fixture.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/font_glyphs.h"
+#include "runtime/gfx2d/image_files.h"
 
 namespace runtime {
 namespace {
@@ -195,6 +197,31 @@ TEST_F(Fonts, DefaultFontFileLoadsAs16RowsOf8By16Cells) {
     EXPECT_EQ(h, 16);
     print_text(DynString("Loading..."), 4, 4);
     EXPECT_TRUE(matches_golden("smalfont_loading", 0, 0, 88, 24, 0));
+}
+
+// The shipped font is what the generator draws, and it draws every character of the
+// Latin-1 range 161-255 with a picture of its own.
+TEST(ShippedFont, MatchesItsGeneratorAndDrawsTheWholeLatin1Range) {
+    const std::string bin = std::getenv("RUNTIME_BIN_DIR");
+    test_support::TempDir dir;
+    const std::string drawn = dir.file("drawn.bmp");
+    ASSERT_EQ(std::system((bin + "/fontgen " + drawn).c_str()), 0);
+    const std::string shipped = test_support::read_file(bin + "/" + DEFAULT_FONT_FILE);
+    EXPECT_EQ(test_support::read_file(drawn), shipped) << "rebuild target regenerate_smalfont";
+    ImageBuffer font;
+    ASSERT_TRUE(load_bmp(font, drawn.c_str(), 0));
+    std::vector<std::string> cells;
+    for (int code = 160; code < 256; ++code) {
+        std::string lit;  // the glyph's own pixels: lightest shades, not outline or black
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x) lit += font.pixel(code % 16 * 8 + x, code / 16 * 16 + y)[0] > 128 ? '#' : '.';
+        if (code > 160) {
+            EXPECT_NE(lit.find('#'), std::string::npos) << code;
+        }
+        for (size_t other = 0; other < cells.size(); ++other)
+            EXPECT_NE(lit, cells[other]) << code << " looks like " << 160 + other;
+        cells.push_back(lit);
+    }
 }
 
 }  // namespace

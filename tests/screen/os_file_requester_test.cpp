@@ -230,6 +230,15 @@ TEST_F(BuiltinBrowser, SaveModeTakesATypedName) {
     EXPECT_EQ(text(file_requester(TMX_FILTER, 0)), base_ + "/new.t");
 }
 
+TEST_F(BuiltinBrowser, KeysPressedAndReleasedBetweenFramesAllCount) {
+    quick_taps({{KEY_DOWN, ""}, {KEY_DOWN, ""}, {KEY_RETURN, ""}});
+    EXPECT_EQ(text(file_requester(TMX_FILTER, 1)), base_ + "/a.tmx");
+    steps_.clear();
+    next_step_ = 0;
+    quick_taps({{49, "N"}, {2, "!"}, {12, "_"}, {KEY_BACKSPACE, ""}, {12, "_"}, {20, "t"}, {KEY_RETURN, ""}});
+    EXPECT_EQ(text(file_requester(TMX_FILTER, 0)), base_ + "/N!_t");
+}
+
 TEST_F(BuiltinBrowser, AClickSelectsAndASecondClickOpens) {
     // Built-in font: 8-pixel rows, the list starts at row 4; "a.tmx" is entry 2.
     const int y = (4 + 2) * 8 + 3;

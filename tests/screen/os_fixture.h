@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/core/lifecycle.h"
@@ -79,6 +81,22 @@ protected:
     void tap(int code) {
         steps_.push_back([code] { key(code, true); });
         steps_.push_back([code] { key(code, false); });
+    }
+    // Presses and releases that all arrive between two frames, each with the text the
+    // layout makes of it (none for an empty text).
+    void quick_taps(std::vector<std::pair<int, const char*>> keys) {
+        steps_.push_back([keys] {
+            for (const auto& [code, text] : keys) {
+                key(code, true);
+                if (*text) {
+                    platform::Event e;
+                    e.kind = platform::EventKind::TEXT_INPUT;
+                    std::snprintf(e.text, sizeof e.text, "%s", text);
+                    platform::push_event(e);
+                }
+                key(code, false);
+            }
+        });
     }
     void idle(int frames) {
         for (int i = 0; i < frames; ++i) steps_.push_back([] {});

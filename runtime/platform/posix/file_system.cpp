@@ -1,15 +1,21 @@
-// POSIX files: every open takes flock(LOCK_EX | LOCK_NB) so that a file open in one
-// place cannot be opened again anywhere (this process or another) until it is closed.
+// POSIX files. Opens take flock without waiting: readers a shared lock, writers an
+// exclusive one, so another program may read what we read but never sees a file we
+// write, and nobody empties or deletes a file that someone holds. flock lets two
+// shared locks of one process coexist, so this program also keeps a list of the files
+// its own handles hold: inside the program every open excludes every other.
 #include "runtime/platform/posix/file_system.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace runtime::platform {
 
@@ -23,63 +29,178 @@ bool to_system_name(const char* name, char (&out)[NAME_BUFFER_SIZE]) {
     return true;
 }
 
+namespace {
+
+// The files this program's handles hold, by device and inode (a file may be held
+// once). Never destroyed: handles in static records close after other statics go.
+struct HeldFiles {
+    std::mutex guard;
+    std::vector<std::pair<uint64_t, uint64_t>> keys;
+};
+HeldFiles& held_files() {
+    static HeldFiles* record = new HeldFiles;
+    return *record;
+}
+
+bool is_held(uint64_t device, uint64_t inode) {
+    HeldFiles& held = held_files();
+    std::lock_guard<std::mutex> lock(held.guard);
+    for (const auto& key : held.keys)
+        if (key.first == device && key.second == inode) return true;
+    return false;
+}
+
+enum class Access { READ, WRITE, PROBE };
+
+}  // namespace
+
+// Marks and unmarks handles in the held list.
+class HeldFileMark {
+public:
+    // False when the file is held already.
+    static bool mark(FileHandle& file, const struct stat& st) {
+        HeldFiles& held = held_files();
+        std::lock_guard<std::mutex> lock(held.guard);
+        const auto key = std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+        for (const auto& k : held.keys)
+            if (k == key) return false;
+        held.keys.push_back(key);
+        file.marked_ = true;
+        file.device_ = key.first;
+        file.inode_ = key.second;
+        return true;
+    }
+    static void unmark(FileHandle& file) {
+        if (!file.marked_) return;
+        HeldFiles& held = held_files();
+        std::lock_guard<std::mutex> lock(held.guard);
+        const auto key = std::make_pair(file.device_, file.inode_);
+        for (size_t i = 0; i < held.keys.size(); ++i) {
+            if (held.keys[i] != key) continue;
+            held.keys[i] = held.keys.back();
+            held.keys.pop_back();
+            break;
+        }
+        file.marked_ = false;
+    }
+    // Takes the lock an access needs on a freshly opened descriptor; a closed handle
+    // when the file is no regular file or is held here or elsewhere. A probe only
+    // checks that the file could be taken and marks nothing.
+    static FileHandle take(int fd, Access access) {
+        if (fd < 0) return FileHandle();
+        FileHandle file(fd);
+        struct stat st {};
+        if (fstat(fd, &st) != 0) return FileHandle();
+        if (access == Access::PROBE) {
+            if (is_held(st.st_dev, st.st_ino)) return FileHandle();
+        } else if (!S_ISREG(st.st_mode) || !mark(file, st)) {
+            return FileHandle();
+        }
+        const int kind = access == Access::READ ? LOCK_SH : LOCK_EX;
+        while (flock(fd, kind | LOCK_NB) != 0) {
+            if (errno != EINTR) return FileHandle();
+        }
+        // O_NONBLOCK only kept a FIFO from hanging the open.
+        int flags = fcntl(fd, F_GETFL);
+        if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        return file;
+    }
+};
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      marked_(std::exchange(other.marked_, false)),
+      device_(other.device_),
+      inode_(other.inode_) {}
+
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (this != &other) {
         close();
-        fd_ = other.release();
+        fd_ = std::exchange(other.fd_, -1);
+        marked_ = std::exchange(other.marked_, false);
+        device_ = other.device_;
+        inode_ = other.inode_;
     }
     return *this;
 }
 
-int FileHandle::release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 void FileHandle::close() {
+    HeldFileMark::unmark(*this);
     // Closing the descriptor drops its flock as well.
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
 
-namespace {
-
-// Takes the exclusive lock without waiting; closes the descriptor when it is held elsewhere.
-FileHandle lock_or_close(int fd) {
-    if (fd < 0) return FileHandle();
-    FileHandle file(fd);
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR) return FileHandle();
-    }
-    return file;
-}
-
-}  // namespace
-
-FileHandle open_exclusive_read(const char* system_name) {
+FileHandle open_for_reading(const char* system_name) {
     if (!system_name || !*system_name) return FileHandle();
-    // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are accepted.
-    FileHandle file = lock_or_close(::open(system_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!file.is_open()) return file;
-    struct stat st {};
-    if (fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return FileHandle();
-    int flags = fcntl(file.fd(), F_GETFL);
-    if (flags >= 0) fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
-    return file;
+    return HeldFileMark::take(::open(system_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK), Access::READ);
 }
 
 FileHandle create_exclusive(const char* system_name) {
     if (!system_name || !*system_name) return FileHandle();
     // No O_TRUNC: the content may only go once the lock shows nobody else holds the file.
-    FileHandle file = lock_or_close(::open(system_name, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
-    if (!file.is_open()) return file;
-    struct stat st {};
-    if (fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return FileHandle();
-    if (ftruncate(file.fd(), 0) != 0) return FileHandle();
-    int flags = fcntl(file.fd(), F_GETFL);
-    if (flags >= 0) fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
+    FileHandle file = HeldFileMark::take(
+        ::open(system_name, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666), Access::WRITE);
+    if (file.is_open() && ftruncate(file.fd(), 0) != 0) return FileHandle();
     return file;
+}
+
+FileHandle create_new(const char* system_name) {
+    if (!system_name || !*system_name) return FileHandle();
+    return HeldFileMark::take(
+        ::open(system_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600),
+        Access::WRITE);
+}
+
+namespace {
+
+// Writes the bytes into the held file itself: for files we may not replace by renaming.
+bool rewrite_in_place(const FileHandle& file, const char* system_name, const void* bytes, size_t n) {
+    if (ftruncate(file.fd(), 0) == 0 && lseek(file.fd(), 0, SEEK_SET) == 0 && write_all(file, bytes, n))
+        return true;
+    unlink(system_name);  // a partial file must not pass for the content
+    return false;
+}
+
+}  // namespace
+
+bool replace_file(const char* system_name, const void* bytes, size_t n) {
+    if (!system_name || !*system_name) return false;
+    // A link stays a link: the file it names gets the new content.
+    std::string target = system_name;
+    struct stat link {};
+    if (lstat(system_name, &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = realpath(system_name, nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    bool created = false;
+    int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+        created = fd >= 0;
+    }
+    FileHandle held = HeldFileMark::take(fd, Access::WRITE);
+    if (!held.is_open()) return false;
+    struct stat st {};
+    if (fstat(held.fd(), &st) != 0) return false;
+    // Another owner's file keeps its owner: it is written where it is.
+    if (st.st_uid != geteuid()) return rewrite_in_place(held, target.c_str(), bytes, n);
+
+    std::string temp = target + ".partXXXXXX";
+    const int temp_fd = mkostemp(temp.data(), O_CLOEXEC);
+    // A folder we may not create in still lets us write a file we may write.
+    if (temp_fd < 0) return rewrite_in_place(held, target.c_str(), bytes, n);
+    FileHandle out(temp_fd);
+    bool ok = write_all(out, bytes, n) && fchmod(temp_fd, st.st_mode & 07777) == 0;
+    out.close();
+    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temp.c_str());
+        if (created) unlink(target.c_str());
+    }
+    return ok;
 }
 
 bool delete_unheld(const char* system_name) {
@@ -90,9 +211,36 @@ bool delete_unheld(const char* system_name) {
         if (errno == ENOENT) return false;
         return unlink(system_name) == 0;
     }
-    FileHandle file = lock_or_close(fd);
-    if (!file.is_open()) return false;  // held by another opener
+    if (!HeldFileMark::take(fd, Access::PROBE).is_open()) return false;
     return unlink(system_name) == 0;
+}
+
+const std::string& PrivateFolder::path(const std::string& parent) {
+    if (!path_.empty() && owner_ == getpid()) return path_;
+    path_ = parent.empty() ? "/tmp" : parent;
+    if (path_.back() != '/') path_ += '/';
+    path_ += "runtime-XXXXXX";
+    // mkdtemp makes the folder with mode 0700 under a name nobody could take first.
+    if (!mkdtemp(path_.data())) {
+        path_.clear();
+        return path_;
+    }
+    path_ += '/';
+    owner_ = getpid();
+    return path_;
+}
+
+void PrivateFolder::remove() {
+    if (!path_.empty() && owner_ == getpid()) {
+        std::vector<FolderEntry> entries;
+        if (list_folder(path_.c_str(), entries)) {
+            for (const FolderEntry& e : entries)
+                if (!e.is_directory) unlink((path_ + e.name).c_str());
+        }
+        rmdir(path_.c_str());
+    }
+    path_.clear();
+    owner_ = 0;
 }
 
 int64_t file_length(const FileHandle& file) {

@@ -1,5 +1,6 @@
-// Files and folders on POSIX: exclusive ("no sharing") opens through flock, whole
-// reads and writes, the current folder and folder listings.
+// Files and folders on POSIX: opens guarded by flock (readers share with the readers of
+// other programs, writers share with nobody), whole reads and writes, replacing a file's
+// content, the current folder and folder listings.
 #pragma once
 
 #include <cstddef>
@@ -16,12 +17,13 @@ constexpr size_t NAME_BUFFER_SIZE = 1024;
 // name has NAME_BUFFER_SIZE bytes or more.
 bool to_system_name(const char* name, char (&out)[NAME_BUFFER_SIZE]);
 
-// An owned file descriptor holding an exclusive flock; closed by the destructor.
+// An owned file descriptor holding a flock; closed by the destructor. A handle from
+// the open functions below also marks its file as held by this program.
 class FileHandle {
 public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
+    FileHandle(FileHandle&& other) noexcept;
     FileHandle& operator=(FileHandle&& other) noexcept;
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -29,21 +31,48 @@ public:
 
     bool is_open() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    int release();
     void close();
 
 private:
+    friend class HeldFileMark;
     int fd_ = -1;
+    bool marked_ = false;
+    uint64_t device_ = 0, inode_ = 0;
 };
 
-// Opens an existing regular file for reading, exclusively; closed handle when it is
-// missing, a folder, or held by another opener.
-FileHandle open_exclusive_read(const char* system_name);
-// Opens or creates a file for reading and writing, exclusively, and empties it once
-// the lock is held; a file held by another opener is left untouched.
+// Opens an existing regular file for reading. Other programs may read it at the same
+// time; a writer anywhere, or any open of it inside this program, makes the open fail.
+// Closed handle when the file is missing, a folder, or held.
+FileHandle open_for_reading(const char* system_name);
+// Opens or creates a file for reading and writing with nobody else, and empties it
+// only once that lock is held; a held file is left untouched.
 FileHandle create_exclusive(const char* system_name);
-// Deletes a file unless another opener holds it; false when nothing was deleted.
+// Creates a new file for reading and writing, with nobody else; fails when the name
+// exists already, even as a link, so it never opens what someone else put there.
+FileHandle create_new(const char* system_name);
+// Replaces a file's whole content: takes the writer's lock on it first, writes a
+// temporary file beside it and renames that into place, so the file is never seen
+// partly written. False, and the file as it was, when it is held or the write fails.
+bool replace_file(const char* system_name, const void* bytes, size_t n);
+// Deletes a file unless it is held (here or by another program); false when nothing
+// was deleted.
 bool delete_unheld(const char* system_name);
+
+// A folder of this process's own for temporary files: made on first use with a fresh
+// unguessable name and mode 0700, so no other user can plant or read files in it. A
+// forked child makes its own instead of sharing its parent's.
+class PrivateFolder {
+public:
+    // The folder ("/"-terminated), made inside `parent` when there is none yet;
+    // empty when it cannot be made.
+    const std::string& path(const std::string& parent);
+    // Deletes the files inside and the folder; only the process that made it does.
+    void remove();
+
+private:
+    std::string path_;
+    int owner_ = 0;
+};
 
 // Size of the open file in bytes; -1 on failure.
 int64_t file_length(const FileHandle& file);

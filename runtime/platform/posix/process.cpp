@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <algorithm>
 
@@ -40,12 +42,22 @@ int decode_status(int status) {
     return -1;
 }
 
+// The child a wait is blocked on; read by signal handlers, so a lock-free atomic.
+std::atomic<pid_t>& waited_child() {
+    static std::atomic<pid_t> pid{0};
+    return pid;
+}
+
 bool wait_child(pid_t pid, int* exit_code) {
     int status = 0;
     for (;;) {
         if (waitpid(pid, &status, 0) == pid) break;
-        if (errno != EINTR) return false;
+        if (errno != EINTR) {
+            waited_child().store(0);
+            return false;
+        }
     }
+    waited_child().store(0);
     if (exit_code != nullptr) *exit_code = decode_status(status);
     return true;
 }
@@ -101,7 +113,13 @@ bool spawn_process(const std::vector<std::string>& argv, bool wait, int* exit_co
         detached_children().pids.push_back(pid);
         return true;
     }
+    waited_child().store(pid);
     return wait_child(pid, exit_code);
+}
+
+void signal_waited_child(int signal_number) {
+    const pid_t pid = waited_child().load();
+    if (pid > 0) kill(pid, signal_number);
 }
 
 bool run_and_capture(const std::vector<std::string>& argv, std::string& output,
@@ -129,6 +147,7 @@ bool run_and_capture(const std::vector<std::string>& argv, std::string& output,
         close(pipe_fds[0]);
         return false;
     }
+    waited_child().store(pid);
     char chunk[4096];
     for (;;) {
         const ssize_t got = read(pipe_fds[0], chunk, sizeof chunk);

@@ -24,4 +24,8 @@ bool program_available(const std::string& name);
 // Collects children started without waiting that have ended since, so none lingers.
 void reap_finished_children();
 
+// Sends the signal to the program being waited for (a dialog), if any. Safe inside a
+// signal handler: a program ending on a signal takes its dialog with it.
+void signal_waited_child(int signal_number);
+
 }  // namespace runtime::platform
