@@ -32,7 +32,7 @@ int resolve_data_file(const char* name, char* out) {
     std::string path = folder + "/" + relative;
     char system_name[platform::NAME_BUFFER_SIZE];
     if (path.size() >= ARCHIVE_PATH_SIZE || !platform::to_system_name(path.c_str(), system_name)) return 0;
-    if (!platform::open_exclusive_read(system_name).is_open()) return 0;
+    if (!platform::open_for_reading(system_name).is_open()) return 0;
     std::memcpy(out, path.c_str(), path.size() + 1);
     return 1;
 }

@@ -47,8 +47,11 @@ done
 # The desktop entry starts the window mode on the files it is given and names its type.
 entry="$root/usr/share/applications/brisel42_x9.desktop"
 grep -qx "Exec=brisel42_x9 --window %F" "$entry" || fail "desktop entry does not open files in the window"
-mime_type="$(sed -n 's/^MimeType=\(.*\);$/\1/p' "$entry")"
-grep -q "type=\"$mime_type\"" "$root/usr/share/mime/packages/brisel42_x9.xml" || fail "MIME type $mime_type not defined"
+mime_types="$(sed -n 's/^MimeType=//p' "$entry" | tr ';' ' ')"
+[[ -n "$mime_types" ]] || fail "desktop entry names no MIME type"
+for mime_type in $mime_types; do
+  grep -q "type=\"$mime_type\"" "$root/usr/share/mime/packages/brisel42_x9.xml" || fail "MIME type $mime_type not defined"
+done
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry"; fi
 xmllint --noout "$root/usr/share/mime/packages/brisel42_x9.xml"
 
