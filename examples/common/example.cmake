@@ -1,3 +1,10 @@
+# Built alone, an example finds the installed runtime; with the project, the project's
+# targets carry the same names.
+if(NOT TARGET brisel42_runtime::runtime)
+  find_package(brisel42_runtime 0.1 CONFIG REQUIRED)
+  set(EXAMPLE_DATA_DIR ${brisel42_runtime_DATA_DIR})
+endif()
+
 # example_program(NAME SOURCES files... FILES files...): an example program in its own
 # build folder with the files it loads by bare name beside it (the runtime makes the
 # program's folder current), the default font from EXAMPLE_DATA_DIR included.
