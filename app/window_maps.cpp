@@ -16,10 +16,11 @@ WindowMaps& window_maps() {
 
 void queue_window_maps(const std::vector<std::string>& maps) {
     for (const std::string& map : maps) {
+        // An empty argument names no map (and an empty next map means a cancelled dialog).
+        if (map.empty()) continue;
         std::error_code error;
         std::filesystem::path absolute = std::filesystem::absolute(map, error);
-        // An empty name stays as it is and is refused like any map that cannot be opened.
-        window_maps().waiting.push_back(error || map.empty() ? map : absolute.lexically_normal().string());
+        window_maps().waiting.push_back(error ? map : absolute.lexically_normal().string());
     }
 }
 

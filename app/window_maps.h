@@ -17,7 +17,8 @@ struct WindowMaps {
 };
 WindowMaps& window_maps();
 
-// Queues the maps as absolute paths: start-up makes the program's folder current.
+// Queues the maps as absolute paths (start-up makes the program's folder current);
+// empty names are left out.
 void queue_window_maps(const std::vector<std::string>& maps);
 // The desktop flow's next map: the first waiting one, else the open dialog's choice;
 // empty when the dialog was cancelled.

@@ -96,24 +96,37 @@ TEST(DesktopFlow, ReturnGivesTheNextFileAndAnotherKeyTheEnd) {
     EXPECT_EQ(test_support::read_file(dir.file("second.pyxm")), test_support::read_file((golden("one_layer") / "expected.pyxm").string()));
 }
 
-TEST(DesktopFlow, WindowMapsComeFirstEachWithItsReportThenTheDialog) {
+TEST(WindowMaps, QueuedMapsComeFirstAsAbsolutePathsThenTheDialog) {
+    test_support::TempDir dir;
+    const fs::path started_in = fs::current_path();
+    fs::current_path(dir.path());
+    app::window_maps() = app::WindowMaps{};
+    app::queue_window_maps({"maps/a.tmx", "", "./maps/../b.tmx"});
+    fs::current_path(started_in);
+    setenv("RUNTIME_FILE_DIALOG", write_dialog_script(dir, {dir.file("c.tmx")}).c_str(), 1);
+    EXPECT_EQ(app::next_map_to_convert(), dir.file("maps/a.tmx"));
+    EXPECT_EQ(app::next_map_to_convert(), dir.file("b.tmx"));
+    EXPECT_FALSE(fs::exists(dir.file("calls.log")));
+    EXPECT_EQ(app::next_map_to_convert(), dir.file("c.tmx"));
+    EXPECT_EQ(app::next_map_to_convert(), "");  // the dialog cancelled
+    unsetenv("RUNTIME_FILE_DIALOG");
+    EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
+}
+
+TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
     test_support::TempDir dir;
     fs::create_directories(dir.path() / "maps");
     fs::copy_file(golden("two_layers") / "map.tmx", dir.file("maps/first.tmx"));
-    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("maps/second.tmx"));
-    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("third.tmx"));
-    std::string dialog = write_dialog_script(dir, {dir.file("third.tmx")});
+    fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
+    std::string dialog = write_dialog_script(dir, {dir.file("second.tmx")});
     // Given relative to the folder the program starts in, which start-up leaves.
     EXPECT_EXIT(run_desktop(dialog, {{dir.file("maps/first.pyxm"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("maps/second.pyxm"), {{app::RETURN_KEY, false}}},
-                                     {dir.file("maps/second.pyxm"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("third.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
-                            {"maps/first.tmx", "./maps/../maps/second.tmx"}, dir.path().string()),
+                                     {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
+                            {"maps/first.tmx"}, dir.path().string()),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
     EXPECT_EQ(test_support::read_file(dir.file("maps/first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
-    EXPECT_EQ(test_support::read_file(dir.file("maps/second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
-    EXPECT_TRUE(fs::exists(dir.file("third.pyxm")));
+    EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
 }
 
 TEST(DesktopFlow, AnyOtherKeyAfterAWindowMapEndsWithoutTheDialog) {
