@@ -1,14 +1,21 @@
-// find_path against the plain reference planner on large random grids: time per query,
-// speed-up, peak heap per cell, and a check that both return the same paths.
-// Usage: bench_path [--queries N] [--check N] [--sizes 256,512,1024] [--weight W]
+// find_path on large random grids, against two baselines measured in the same run:
+// a textbook binary-heap A* (time and CPU time per query, ratio, equal path costs), and
+// the plain reference planner (speed-up, peak heap per cell, identical paths).
+// Usage: bench_path [--heap-queries N] [--grid N] [--queries N] [--check N]
+//                   [--sizes 256,512,1024] [--weight W]
 #include <malloc.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <new>
+#include <queue>
 #include <random>
 #include <string>
 #include <utility>
@@ -67,6 +74,8 @@ struct Query {
 constexpr int32_t CHECK_REACH = 48;
 
 struct Settings {
+    int heap_queries = 1000;  // per grid kind
+    int32_t heap_grid = 512;
     std::vector<int32_t> sizes = {256, 512, 1024};
     int timed_queries = -1;  // -1: a default per size
     int checked_queries = -1;
@@ -145,12 +154,158 @@ Measure measure(F&& query) {
     return {std::chrono::duration<double, std::milli>(t1 - t0).count(), peak_bytes - before};
 }
 
+// ---- baseline: a textbook binary-heap A* on the same normalised costs ----
+
+double cpu_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// g-scores, closed flags and parents in flat arrays, std::priority_queue with lazy
+// deletion, f = g + Manhattan distance. Same input and output as find_path.
+Points textbook_astar(const runtime::DynArray<double>& costs, const Query& q) {
+    const int32_t w = costs.size0, h = costs.size1;
+    const size_t cells = static_cast<size_t>(w) * static_cast<size_t>(h);
+    double maximum = 0;
+    for (size_t i = 0; i < cells; ++i) maximum = std::max(maximum, costs.elements[i]);
+    std::vector<float> cost(cells);
+    for (size_t i = 0; i < cells; ++i) {
+        const double v = costs.elements[i];
+        cost[i] = v > 0 ? static_cast<float>(v / maximum + 1.0) : -1.0f;
+    }
+    std::vector<float> g(cells, std::numeric_limits<float>::infinity());
+    std::vector<int32_t> parent(cells, -1);
+    std::vector<uint8_t> closed(cells, 0);
+    using Entry = std::pair<float, int32_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+    const int32_t start = q.sx + w * q.sy, goal = q.gx + w * q.gy;
+    g[static_cast<size_t>(start)] = 0;
+    open.emplace(0.0f, start);
+    bool found = false;
+    while (!open.empty()) {
+        const int32_t cell = open.top().second;
+        open.pop();
+        if (closed[static_cast<size_t>(cell)] != 0) continue;
+        if (cell == goal) {
+            found = true;
+            break;
+        }
+        closed[static_cast<size_t>(cell)] = 1;
+        const int32_t x = cell % w, y = cell / w;
+        const float base = g[static_cast<size_t>(cell)];
+        const int32_t nx[4] = {x, x + 1, x - 1, x}, ny[4] = {y - 1, y, y, y + 1};
+        for (int k = 0; k < 4; ++k) {
+            if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
+            const int32_t next = nx[k] + w * ny[k];
+            const float c = cost[static_cast<size_t>(next)];
+            if (c < 0 || closed[static_cast<size_t>(next)] != 0) continue;
+            const float ng = base + c;
+            if (!(ng < g[static_cast<size_t>(next)])) continue;
+            g[static_cast<size_t>(next)] = ng;
+            parent[static_cast<size_t>(next)] = cell;
+            open.emplace(ng + static_cast<float>(std::abs(q.gx - nx[k]) + std::abs(q.gy - ny[k])),
+                         next);
+        }
+    }
+    Points path;
+    if (!found) return path;
+    for (int32_t cell = goal; cell >= 0; cell = parent[static_cast<size_t>(cell)]) {
+        path.emplace_back(cell % w, cell / w);
+    }
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+// Cost of a path on the normalised grid (the start cell is left, not entered).
+double path_cost(const std::vector<double>& grid, int32_t width, double maximum,
+                 const Points& path) {
+    double sum = 0;
+    for (size_t i = 1; i < path.size(); ++i) {
+        sum += grid[static_cast<size_t>(path[i].first + width * path[i].second)] / maximum + 1.0;
+    }
+    return sum;
+}
+
+// Random start and goal among the passable cells of the whole grid.
+Query random_query(const std::vector<double>& grid, int32_t size, std::mt19937& random) {
+    const auto cell = [&] {
+        for (;;) {
+            const auto i = static_cast<int32_t>(random() % static_cast<uint32_t>(size * size));
+            if (grid[static_cast<size_t>(i)] > 0) return std::pair{i % size, i / size};
+        }
+    };
+    const auto start = cell();
+    auto goal = cell();
+    while (goal == start) goal = cell();
+    return {start.first, start.second, goal.first, goal.second};
+}
+
+// Weight 0.5 orders the open list as g + h does, so both searches are classic A*.
+void heap_baseline_table(const Settings& settings) {
+    const int32_t size = settings.heap_grid;
+    std::printf(
+        "find_path (weight 0.5) vs textbook binary-heap A*: %d^2 grids, %d random queries each"
+        " (start and goal anywhere), queries alternate between the two\n\n",
+        size, settings.heap_queries);
+    std::printf("%-18s %11s %11s %7s %12s %12s %7s %s\n", "grid", "heap ms/q", "ours ms/q", "ratio",
+                "heap cpu/q", "ours cpu/q", "ratio", "equal costs");
+    struct Kind {
+        const char* name;
+        int blocked_percent;
+        bool unit_costs;
+    };
+    for (const Kind& kind :
+         {Kind{"10% blocked, 1", 10, true}, Kind{"10% blocked, 1-9", 10, false},
+          Kind{"20% blocked, 1", 20, true}, Kind{"20% blocked, 1-9", 20, false}}) {
+        std::mt19937 random(
+            static_cast<uint32_t>(kind.blocked_percent * 7919 + (kind.unit_costs ? 1 : 2)));
+        std::vector<double> grid(static_cast<size_t>(size) * static_cast<size_t>(size));
+        for (double& value : grid) {
+            const bool blocked = static_cast<int>(random() % 100) < kind.blocked_percent;
+            value = blocked ? 0.0 : kind.unit_costs ? 1.0 : 1.0 + static_cast<double>(random() % 9);
+        }
+        const double maximum = *std::max_element(grid.begin(), grid.end());
+        runtime::DynArray<double> costs;
+        runtime::dimension(costs, size, size);
+        std::memcpy(costs.elements, grid.data(), grid.size() * sizeof(double));
+        double heap_ms = 0, ours_ms = 0, heap_cpu = 0, ours_cpu = 0;
+        int equal = 0;
+        for (int i = 0; i < settings.heap_queries; ++i) {
+            const Query q = random_query(grid, size, random);
+            Points ours, heap;
+            double c0 = cpu_ms();
+            heap_ms += measure([&] { heap = textbook_astar(costs, q); }).milliseconds;
+            double c1 = cpu_ms();
+            ours_ms += measure([&] { ours = run_ours(costs, 0.5, q); }).milliseconds;
+            const double c2 = cpu_ms();
+            heap_cpu += c1 - c0;
+            ours_cpu += c2 - c1;
+            const double a = path_cost(grid, size, maximum, ours),
+                         b = path_cost(grid, size, maximum, heap);
+            if (ours.empty() == heap.empty() && std::fabs(a - b) <= 1e-4 * std::max(1.0, b))
+                ++equal;
+        }
+        const double n = std::max(1, settings.heap_queries);
+        std::printf("%-18s %11.3f %11.3f %6.2fx %12.3f %12.3f %6.2fx %d/%d\n", kind.name,
+                    heap_ms / n, ours_ms / n, heap_ms > 0 ? ours_ms / heap_ms : 0.0, heap_cpu / n,
+                    ours_cpu / n, heap_cpu > 0 ? ours_cpu / heap_cpu : 0.0, equal,
+                    settings.heap_queries);
+        std::fflush(stdout);
+    }
+    std::printf("\n");
+}
+
 bool parse(int argc, char** argv, Settings& settings) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return false;
         const std::string value = argv[++i];
-        if (arg == "--queries") {
+        if (arg == "--heap-queries") {
+            settings.heap_queries = std::atoi(value.c_str());
+        } else if (arg == "--grid") {
+            settings.heap_grid = std::max(2, std::atoi(value.c_str()));
+        } else if (arg == "--queries") {
             settings.timed_queries = std::atoi(value.c_str());
         } else if (arg == "--check") {
             settings.checked_queries = std::atoi(value.c_str());
@@ -175,9 +330,12 @@ bool parse(int argc, char** argv, Settings& settings) {
 int main(int argc, char** argv) {
     Settings settings;
     if (!parse(argc, argv, settings)) {
-        std::fprintf(stderr, "usage: bench_path [--queries N] [--check N] [--sizes a,b] [--weight W]\n");
+        std::fprintf(stderr,
+                     "usage: bench_path [--heap-queries N] [--grid N] [--queries N] [--check N]"
+                     " [--sizes a,b] [--weight W]\n");
         return 2;
     }
+    if (settings.heap_queries > 0) heap_baseline_table(settings);
     std::printf("find_path vs plain reference planner: random costs 1-9, 20%% blocked, weight %.2f\n",
                 settings.weight);
     std::printf("timed: corner region (side/16) to opposite corner region; checked: timed + random local"
