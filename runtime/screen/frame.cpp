@@ -1,6 +1,6 @@
 // Frame presentation and timing. The limiter keeps the deadline grid and pumps events
-// while it waits, but sleeps while more than LIMITER_SPIN_MS remain instead of
-// spinning the whole frame.
+// while it waits; it sleeps to an absolute deadline and spins only for the last stretch,
+// as long as its recent sleeps have been seen to overrun.
 #include "runtime/screen/frame.h"
 
 #include <GL/gl.h>
@@ -27,6 +27,22 @@ void seam_sleep(double ms) {
         platform::sleep_for_ms(ms);
 }
 
+// Sleeps to a deadline on the runtime clock and notes how late the sleep woke.
+void limiter_sleep_until(double deadline) {
+    const TimingSeams& seams = timing_seams();
+    if (seams.sleep_until) {
+        seams.sleep_until(deadline);
+    } else if (seams.clock) {
+        seam_sleep(deadline - now_ms());
+    } else {
+        platform::sleep_until_ms(deadline);
+    }
+    LimiterState& state = limiter_state();
+    state.lateness[static_cast<size_t>(state.next)] = std::max(0.0, now_ms() - deadline);
+    state.next = (state.next + 1) % LIMITER_SAMPLES;
+    state.samples = std::min(state.samples + 1, LIMITER_SAMPLES);
+}
+
 // Numbers reach commands as doubles and mean int32, truncated towards zero.
 int to_int32(double value) {
     if (!(value == value)) return 0;
@@ -40,6 +56,20 @@ int to_int32(double value) {
 TimingSeams& timing_seams() {
     static TimingSeams record;
     return record;
+}
+
+LimiterState& limiter_state() {
+    static LimiterState record;
+    return record;
+}
+
+double limiter_spin_margin() {
+    if (timing_seams().fixed_spin_ms > 0) return timing_seams().fixed_spin_ms;
+    const LimiterState& state = limiter_state();
+    if (state.samples == 0) return LIMITER_MAX_SPIN_MS;
+    const auto filled = state.lateness.begin() + state.samples;
+    const double latest = *std::max_element(state.lateness.begin(), filled);
+    return std::min(latest + LIMITER_MIN_SPIN_MS, LIMITER_MAX_SPIN_MS);
 }
 
 double now_ms() {
@@ -66,9 +96,9 @@ double present_frame() {
         platform::pump_events();
         now = now_ms();
         if (now > w.next_frame_time) break;
-        const double remaining = w.next_frame_time - now;
-        if (!busy && remaining > LIMITER_SPIN_MS)
-            seam_sleep(std::min(remaining - LIMITER_SPIN_MS, LIMITER_MAX_SLEEP_MS));
+        if (busy) continue;
+        const double wake = w.next_frame_time - limiter_spin_margin();
+        if (wake > now) limiter_sleep_until(std::min(wake, now + LIMITER_MAX_SLEEP_MS));
     }
     // The deadline moves on a fixed grid; late frames are not made up.
     double next = w.next_frame_time + w.frame_time;
