@@ -84,6 +84,7 @@ double pump_messages() {
 
 double present_frame() {
     const ScreenHooks& hooks = screen_hooks();
+    if (hooks.flush_2d) hooks.flush_2d();
     if (hooks.end_render_target) hooks.end_render_target();
     platform::swap_buffers();
     if (platform::has_gl_context()) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -137,6 +138,7 @@ void show_screen() {
 
 void clear_screen() {
     const ScreenHooks& hooks = screen_hooks();
+    if (hooks.flush_2d) hooks.flush_2d();
     if (hooks.free_screen_background) hooks.free_screen_background();
     if (platform::has_gl_context()) glClear(GL_COLOR_BUFFER_BIT);
 }
