@@ -1,6 +1,6 @@
 // Frame presentation and timing. The limiter keeps the deadline grid and pumps events
 // while it waits; it sleeps to an absolute deadline and spins only for the last stretch,
-// as long as its recent sleeps have been seen to overrun.
+// as long as its recent sleeps have mostly been seen to overrun.
 #include "runtime/screen/frame.h"
 
 #include <GL/gl.h>
@@ -41,6 +41,11 @@ void limiter_sleep_until(double deadline) {
     state.lateness[static_cast<size_t>(state.next)] = std::max(0.0, now_ms() - deadline);
     state.next = (state.next + 1) % LIMITER_SAMPLES;
     state.samples = std::min(state.samples + 1, LIMITER_SAMPLES);
+    std::array<double, LIMITER_SAMPLES> sorted = state.lateness;
+    std::sort(sorted.begin(), sorted.begin() + state.samples);
+    const int covered = (state.samples * LIMITER_COVERED_PERCENT + 99) / 100;
+    state.margin = std::min(sorted[static_cast<size_t>(covered - 1)] + LIMITER_MIN_SPIN_MS,
+                            LIMITER_MAX_SPIN_MS);
 }
 
 // Numbers reach commands as doubles and mean int32, truncated towards zero.
@@ -64,12 +69,8 @@ LimiterState& limiter_state() {
 }
 
 double limiter_spin_margin() {
-    if (timing_seams().fixed_spin_ms > 0) return timing_seams().fixed_spin_ms;
-    const LimiterState& state = limiter_state();
-    if (state.samples == 0) return LIMITER_MAX_SPIN_MS;
-    const auto filled = state.lateness.begin() + state.samples;
-    const double latest = *std::max_element(state.lateness.begin(), filled);
-    return std::min(latest + LIMITER_MIN_SPIN_MS, LIMITER_MAX_SPIN_MS);
+    const double fixed = timing_seams().fixed_spin_ms;
+    return fixed > 0 ? fixed : limiter_state().margin;
 }
 
 double now_ms() {

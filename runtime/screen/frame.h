@@ -27,17 +27,22 @@ constexpr double LIMITER_MAX_SPIN_MS = 2.0;
 constexpr double LIMITER_MIN_SPIN_MS = 0.1;
 // Longest single sleep of the limiter, so events are still pumped in long frames.
 constexpr double LIMITER_MAX_SLEEP_MS = 10.0;
+// The margin covers this share (%) of the last LIMITER_SAMPLES wake-ups.
 constexpr int LIMITER_SAMPLES = 64;
+constexpr int LIMITER_COVERED_PERCENT = 95;
 
-// How late the limiter's recent sleeps woke (ms past the time asked), as a ring.
+// How late the limiter's recent sleeps woke (ms past the time asked), as a ring, and the
+// spin margin learned from them.
 struct LimiterState {
     std::array<double, LIMITER_SAMPLES> lateness{};
     int samples = 0;  // entries filled so far
     int next = 0;     // entry the next sleep overwrites
+    double margin = LIMITER_MAX_SPIN_MS;
 };
 LimiterState& limiter_state();
-// The spin margin now: the latest wake-up among the recent sleeps plus
-// LIMITER_MIN_SPIN_MS, at most LIMITER_MAX_SPIN_MS (also before any sleep was seen).
+// The spin margin now: the wake-up lateness that LIMITER_COVERED_PERCENT of the recent sleeps
+// stayed within, plus LIMITER_MIN_SPIN_MS, at most LIMITER_MAX_SPIN_MS (also before any sleep
+// was seen). A few stray late wake-ups do not raise it.
 double limiter_spin_margin();
 
 // Current time in ms on the runtime's clock.
