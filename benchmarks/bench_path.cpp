@@ -1,7 +1,7 @@
 // find_path on large random grids, against two baselines measured in the same run:
 // a textbook binary-heap A* (time and CPU time per query, ratio, equal path costs), and
 // the plain reference planner (speed-up, peak heap per cell, identical paths).
-// Usage: bench_path [--heap-queries N] [--grid N] [--queries N] [--check N]
+// Usage: bench_path [--heap-queries N] [--grid N] [--reach N] [--queries N] [--check N]
 //                   [--sizes 256,512,1024] [--weight W]
 #include <malloc.h>
 #include <time.h>
@@ -54,7 +54,9 @@ void* operator new(size_t size) {
 }
 void* operator new[](size_t size) { return operator new(size); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return counted_allocation(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return counted_allocation(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return counted_allocation(size);
+}
 void operator delete(void* block) noexcept { counted_release(block); }
 void operator delete[](void* block) noexcept { counted_release(block); }
 void operator delete(void* block, size_t) noexcept { counted_release(block); }
@@ -76,6 +78,7 @@ constexpr int32_t CHECK_REACH = 48;
 struct Settings {
     int heap_queries = 1000;  // per grid kind
     int32_t heap_grid = 512;
+    int32_t heap_reach = 0;  // > 0: goals at most this many cells from the start on each axis
     std::vector<int32_t> sizes = {256, 512, 1024};
     int timed_queries = -1;  // -1: a default per size
     int checked_queries = -1;
@@ -92,8 +95,8 @@ std::vector<double> make_grid(int32_t size, std::mt19937& random) {
 }
 
 // A passable cell in the corner square of side size / 16 at (corner_x, corner_y).
-std::pair<int32_t, int32_t> corner_cell(const std::vector<double>& grid, int32_t size,
-                                        bool far_x, bool far_y, std::mt19937& random) {
+std::pair<int32_t, int32_t> corner_cell(const std::vector<double>& grid, int32_t size, bool far_x,
+                                        bool far_y, std::mt19937& random) {
     const int32_t side = std::max(1, size / 16);
     for (;;) {
         int32_t x = static_cast<int32_t>(random() % static_cast<uint32_t>(side));
@@ -105,8 +108,7 @@ std::pair<int32_t, int32_t> corner_cell(const std::vector<double>& grid, int32_t
 }
 
 // From one corner region to the opposite one, over all four diagonals in turn.
-Query corner_query(const std::vector<double>& grid, int32_t size, int index,
-                   std::mt19937& random) {
+Query corner_query(const std::vector<double>& grid, int32_t size, int index, std::mt19937& random) {
     const bool flip_x = (index & 1) != 0;
     const bool flip_y = (index & 2) != 0;
     const auto start = corner_cell(grid, size, flip_x, flip_y, random);
@@ -125,8 +127,7 @@ Points run_ours(runtime::DynArray<double>& costs, double weight, const Query& q)
     return points;
 }
 
-Points run_reference(const std::vector<double>& grid, int32_t size, double weight,
-                     const Query& q) {
+Points run_reference(const std::vector<double>& grid, int32_t size, double weight, const Query& q) {
     path_reference::Query query;
     query.start_x = q.sx;
     query.start_y = q.sy;
@@ -227,18 +228,23 @@ double path_cost(const std::vector<double>& grid, int32_t width, double maximum,
     return sum;
 }
 
-// Random start and goal among the passable cells of the whole grid.
-Query random_query(const std::vector<double>& grid, int32_t size, std::mt19937& random) {
-    const auto cell = [&] {
-        for (;;) {
-            const auto i = static_cast<int32_t>(random() % static_cast<uint32_t>(size * size));
-            if (grid[static_cast<size_t>(i)] > 0) return std::pair{i % size, i / size};
-        }
+// Random start and goal among the passable cells: anywhere, or the goal within `reach`
+// cells of the start on each axis.
+Query random_query(const std::vector<double>& grid, int32_t size, int32_t reach,
+                   std::mt19937& random) {
+    const auto passable = [&](int32_t x, int32_t y) {
+        return grid[static_cast<size_t>(x + size * y)] > 0;
     };
-    const auto start = cell();
-    auto goal = cell();
-    while (goal == start) goal = cell();
-    return {start.first, start.second, goal.first, goal.second};
+    const auto any = [&] { return static_cast<int32_t>(random() % static_cast<uint32_t>(size)); };
+    const auto near = [&](int32_t around) {
+        const auto offset = static_cast<int32_t>(random() % static_cast<uint32_t>(2 * reach + 1));
+        return std::clamp(around + offset - reach, 0, size - 1);
+    };
+    for (;;) {
+        const int32_t sx = any(), sy = any();
+        const int32_t gx = reach > 0 ? near(sx) : any(), gy = reach > 0 ? near(sy) : any();
+        if ((sx != gx || sy != gy) && passable(sx, sy) && passable(gx, gy)) return {sx, sy, gx, gy};
+    }
 }
 
 // Weight 0.5 orders the open list as g + h does, so both searches are classic A*.
@@ -246,8 +252,11 @@ void heap_baseline_table(const Settings& settings) {
     const int32_t size = settings.heap_grid;
     std::printf(
         "find_path (weight 0.5) vs textbook binary-heap A*: %d^2 grids, %d random queries each"
-        " (start and goal anywhere), queries alternate between the two\n\n",
-        size, settings.heap_queries);
+        " (goal %s), queries alternate between the two\n\n",
+        size, settings.heap_queries,
+        settings.heap_reach > 0
+            ? ("within " + std::to_string(settings.heap_reach) + " cells per axis").c_str()
+            : "anywhere");
     std::printf("%-18s %11s %11s %7s %12s %12s %7s %s\n", "grid", "heap ms/q", "ours ms/q", "ratio",
                 "heap cpu/q", "ours cpu/q", "ratio", "equal costs");
     struct Kind {
@@ -272,7 +281,7 @@ void heap_baseline_table(const Settings& settings) {
         double heap_ms = 0, ours_ms = 0, heap_cpu = 0, ours_cpu = 0;
         int equal = 0;
         for (int i = 0; i < settings.heap_queries; ++i) {
-            const Query q = random_query(grid, size, random);
+            const Query q = random_query(grid, size, settings.heap_reach, random);
             Points ours, heap;
             double c0 = cpu_ms();
             heap_ms += measure([&] { heap = textbook_astar(costs, q); }).milliseconds;
@@ -303,6 +312,8 @@ bool parse(int argc, char** argv, Settings& settings) {
         const std::string value = argv[++i];
         if (arg == "--heap-queries") {
             settings.heap_queries = std::atoi(value.c_str());
+        } else if (arg == "--reach") {
+            settings.heap_reach = std::max(0, std::atoi(value.c_str()));
         } else if (arg == "--grid") {
             settings.heap_grid = std::max(2, std::atoi(value.c_str()));
         } else if (arg == "--queries") {
@@ -330,16 +341,20 @@ bool parse(int argc, char** argv, Settings& settings) {
 int main(int argc, char** argv) {
     Settings settings;
     if (!parse(argc, argv, settings)) {
-        std::fprintf(stderr,
-                     "usage: bench_path [--heap-queries N] [--grid N] [--queries N] [--check N]"
-                     " [--sizes a,b] [--weight W]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_path [--heap-queries N] [--grid N] [--reach N] [--queries N] [--check N]"
+            " [--sizes a,b] [--weight W]\n");
         return 2;
     }
     if (settings.heap_queries > 0) heap_baseline_table(settings);
-    std::printf("find_path vs plain reference planner: random costs 1-9, 20%% blocked, weight %.2f\n",
-                settings.weight);
-    std::printf("timed: corner region (side/16) to opposite corner region; checked: timed + random local"
-                " queries (goal within %d cells per axis)\n\n", CHECK_REACH);
+    std::printf(
+        "find_path vs plain reference planner: random costs 1-9, 20%% blocked, weight %.2f\n",
+        settings.weight);
+    std::printf(
+        "timed: corner region (side/16) to opposite corner region; checked: timed + random local"
+        " queries (goal within %d cells per axis)\n\n",
+        CHECK_REACH);
     std::printf("%6s %7s %12s %12s %9s %11s %11s %9s %s\n", "size", "timed", "plain ms/q",
                 "ours ms/q", "speed-up", "plain B/cell", "ours B/cell", "checked", "identical");
 
@@ -353,9 +368,9 @@ int main(int argc, char** argv) {
         // The plain planner takes seconds per corner-to-corner query from 512^2 on, so few
         // are timed there; the identity check uses local queries that it finishes quickly.
         const int timed = settings.timed_queries >= 0 ? settings.timed_queries
-                          : size <= 256                ? 10
-                          : size <= 512                ? 3
-                                                       : 1;
+                          : size <= 256               ? 10
+                          : size <= 512               ? 3
+                                                      : 1;
         const int checked = settings.checked_queries >= 0 ? settings.checked_queries : 100;
         double plain_ms = 0;
         double ours_ms = 0;
@@ -365,7 +380,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < timed; ++i) {
             const Query q = corner_query(grid, size, i, random);
             Points plain, ours;
-            const Measure p = measure([&] { plain = run_reference(grid, size, settings.weight, q); });
+            const Measure p =
+                measure([&] { plain = run_reference(grid, size, settings.weight, q); });
             const Measure o = measure([&] { ours = run_ours(costs, settings.weight, q); });
             plain_ms += p.milliseconds;
             ours_ms += o.milliseconds;
@@ -383,7 +399,8 @@ int main(int argc, char** argv) {
             };
             q.gx = std::clamp(q.sx + offset(), 0, size - 1);
             q.gy = std::clamp(q.sy + offset(), 0, size - 1);
-            if (run_reference(grid, size, settings.weight, q) == run_ours(costs, settings.weight, q)) {
+            if (run_reference(grid, size, settings.weight, q) ==
+                run_ours(costs, settings.weight, q)) {
                 ++identical;
             }
         }

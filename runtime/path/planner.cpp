@@ -27,10 +27,6 @@ constexpr Step NEIGHBOUR_STEPS[8] = {
 // The same order without the diagonal steps.
 constexpr Step ORTHOGONAL_STEPS[4] = {{0, -1, false}, {1, 0, false}, {-1, 0, false}, {0, 1, false}};
 
-// A cost is passable when it is a positive, finite number; NaN and infinity would
-// poison the normalisation of every other cell.
-bool passable(double value) { return value > 0 && value <= std::numeric_limits<double>::max(); }
-
 }  // namespace
 
 // ---- NodeHashTable ----
@@ -314,9 +310,16 @@ bool Planner::prepare(const PlannerParams& setup) {
     if (!inside(setup.start_x, setup.start_y) || !inside(setup.goal_x, setup.goal_y)) return false;
     if (setup.start_x == setup.goal_x && setup.start_y == setup.goal_y) return false;
 
+    // A cost is passable when it is a positive, finite number; NaN and infinity would poison
+    // the normalisation of every other cell. Both passes are written as selects of one
+    // comparison each, which compile without branches: blocked cells come at random, and
+    // mispredicted branches would cost more than the arithmetic.
+    constexpr double LARGEST = std::numeric_limits<double>::max();
     double maximum = -1;
     for (int64_t i = 0; i < cells; ++i) {
-        if (passable(setup.costs[i]) && setup.costs[i] > maximum) maximum = setup.costs[i];
+        const double value = setup.costs[i];
+        const double finite = value <= LARGEST ? value : -1.0;  // NaN and infinity out
+        maximum = finite > maximum ? finite : maximum;
     }
     if (maximum <= 0) return false;
 
@@ -334,7 +337,9 @@ bool Planner::prepare(const PlannerParams& setup) {
     // Unblocked costs land in (1, 2]: value / maximum + 1.
     for (int64_t i = 0; i < cells; ++i) {
         const double value = setup.costs[i];
-        grid[i] = passable(value) ? static_cast<float>(value / maximum + 1.0) : BLOCKED_CELL;
+        const auto normalised = static_cast<float>(value / maximum + 1.0);
+        const float positive = value > 0 ? normalised : BLOCKED_CELL;
+        grid[i] = value <= LARGEST ? positive : BLOCKED_CELL;
     }
 
     params = setup;
