@@ -78,7 +78,8 @@ constexpr int32_t CHECK_REACH = 48;
 struct Settings {
     int heap_queries = 1000;  // per grid kind
     int32_t heap_grid = 512;
-    int32_t heap_reach = 0;  // > 0: goals at most this many cells from the start on each axis
+    // Tables of goals anywhere (0) and at most this many cells from the start on each axis.
+    std::vector<int32_t> heap_reaches = {0, 32};
     std::vector<int32_t> sizes = {256, 512, 1024};
     int timed_queries = -1;  // -1: a default per size
     int checked_queries = -1;
@@ -248,15 +249,13 @@ Query random_query(const std::vector<double>& grid, int32_t size, int32_t reach,
 }
 
 // Weight 0.5 orders the open list as g + h does, so both searches are classic A*.
-void heap_baseline_table(const Settings& settings) {
+void heap_baseline_table(const Settings& settings, int32_t reach) {
     const int32_t size = settings.heap_grid;
     std::printf(
         "find_path (weight 0.5) vs textbook binary-heap A*: %d^2 grids, %d random queries each"
         " (goal %s), queries alternate between the two\n\n",
         size, settings.heap_queries,
-        settings.heap_reach > 0
-            ? ("within " + std::to_string(settings.heap_reach) + " cells per axis").c_str()
-            : "anywhere");
+        reach > 0 ? ("within " + std::to_string(reach) + " cells per axis").c_str() : "anywhere");
     std::printf("%-18s %11s %11s %7s %12s %12s %7s %s\n", "grid", "heap ms/q", "ours ms/q", "ratio",
                 "heap cpu/q", "ours cpu/q", "ratio", "equal costs");
     struct Kind {
@@ -281,7 +280,7 @@ void heap_baseline_table(const Settings& settings) {
         double heap_ms = 0, ours_ms = 0, heap_cpu = 0, ours_cpu = 0;
         int equal = 0;
         for (int i = 0; i < settings.heap_queries; ++i) {
-            const Query q = random_query(grid, size, settings.heap_reach, random);
+            const Query q = random_query(grid, size, reach, random);
             Points ours, heap;
             double c0 = cpu_ms();
             heap_ms += measure([&] { heap = textbook_astar(costs, q); }).milliseconds;
@@ -313,7 +312,7 @@ bool parse(int argc, char** argv, Settings& settings) {
         if (arg == "--heap-queries") {
             settings.heap_queries = std::atoi(value.c_str());
         } else if (arg == "--reach") {
-            settings.heap_reach = std::max(0, std::atoi(value.c_str()));
+            settings.heap_reaches = {std::max(0, std::atoi(value.c_str()))};
         } else if (arg == "--grid") {
             settings.heap_grid = std::max(2, std::atoi(value.c_str()));
         } else if (arg == "--queries") {
@@ -347,7 +346,9 @@ int main(int argc, char** argv) {
             " [--sizes a,b] [--weight W]\n");
         return 2;
     }
-    if (settings.heap_queries > 0) heap_baseline_table(settings);
+    for (const int32_t reach : settings.heap_reaches) {
+        if (settings.heap_queries > 0) heap_baseline_table(settings, reach);
+    }
     std::printf(
         "find_path vs plain reference planner: random costs 1-9, 20%% blocked, weight %.2f\n",
         settings.weight);
