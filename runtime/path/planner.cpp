@@ -141,32 +141,32 @@ void OpenHeap::release() {
     capacity = 0;
     stored = 0;
     room = 0;
-    cell_count = 0;
+    item_count = 0;
     held = 0;
     next_order = 1;
 }
 
-bool OpenHeap::init(int32_t slots, int32_t cells) {
+bool OpenHeap::init(int32_t slots, int32_t items) {
     release();
-    if (slots < 1 || cells < 1) return false;
-    // A quarter more than the cells held leaves room for stale entries between clean-ups.
+    if (slots < 1 || items < 1) return false;
+    // A quarter more than the items held leaves room for stale entries between clean-ups.
     const int64_t spare = int64_t{slots} + slots / 4 + 16;
     const auto entry_room =
         static_cast<int32_t>(std::min<int64_t>(spare, std::numeric_limits<int32_t>::max()));
     entries = static_cast<Entry*>(std::malloc(sizeof(Entry) * static_cast<size_t>(entry_room)));
-    live_order = static_cast<uint32_t*>(std::calloc(static_cast<size_t>(cells), sizeof(uint32_t)));
+    live_order = static_cast<uint32_t*>(std::calloc(static_cast<size_t>(items), sizeof(uint32_t)));
     if (entries == nullptr || live_order == nullptr) {
         release();
         return false;
     }
     capacity = slots;
     room = entry_room;
-    cell_count = cells;
+    item_count = items;
     return true;
 }
 
 void OpenHeap::clear() {
-    for (int32_t i = 0; i < stored; ++i) live_order[entries[i].cell] = 0;
+    for (int32_t i = 0; i < stored; ++i) live_order[entries[i].item] = 0;
     stored = 0;
     held = 0;
     next_order = 1;
@@ -199,7 +199,7 @@ void OpenHeap::renumber() {
     for (int32_t i = 0; i < stored; ++i) {
         const auto order = static_cast<uint32_t>(i) + 1;
         entries[i].key = (entries[i].key & ~uint64_t{0xFFFFFFFFu}) | order;
-        live_order[entries[i].cell] = order;
+        live_order[entries[i].item] = order;
     }
     next_order = static_cast<uint32_t>(stored) + 1;
 }
@@ -226,23 +226,23 @@ void OpenHeap::sift_down(int32_t i, Entry entry) {
     entries[i] = entry;
 }
 
-// The cell's live entry is named first, so a clean-up here drops its old one.
-void OpenHeap::add(int32_t cell, uint64_t key) {
-    live_order[cell] = static_cast<uint32_t>(key);
+// The item's live entry is named first, so a clean-up here drops its old one.
+void OpenHeap::add(int32_t item, uint64_t key) {
+    live_order[item] = static_cast<uint32_t>(key);
     if (stored == room) drop_stale();
-    sift_up(stored++, Entry{key, cell});
+    sift_up(stored++, Entry{key, item});
 }
 
-bool OpenHeap::push(int32_t cell, float score) {
-    if (held >= capacity || cell < 0 || cell >= cell_count || live_order[cell] != 0) return false;
-    add(cell, key_for(score));
+bool OpenHeap::push(int32_t item, float score) {
+    if (held >= capacity || item < 0 || item >= item_count || live_order[item] != 0) return false;
+    add(item, key_for(score));
     ++held;
     return true;
 }
 
-void OpenHeap::update(int32_t cell, float score) {
-    if (cell < 0 || cell >= cell_count || live_order[cell] == 0) return;
-    add(cell, key_for(score));
+void OpenHeap::update(int32_t item, float score) {
+    if (item < 0 || item >= item_count || live_order[item] == 0) return;
+    add(item, key_for(score));
 }
 
 int32_t OpenHeap::pop() {
@@ -251,9 +251,9 @@ int32_t OpenHeap::pop() {
         --stored;
         if (stored > 0) sift_down(0, entries[stored]);
         if (!live(top)) continue;
-        live_order[top.cell] = 0;
+        live_order[top.item] = 0;
         --held;
-        return top.cell;
+        return top.item;
     }
     return -1;
 }
@@ -326,10 +326,11 @@ bool Planner::prepare(const PlannerParams& setup) {
     const auto count = static_cast<int32_t>(cells);
     grid = new (std::nothrow) float[static_cast<size_t>(cells)];
     open_cells = new (std::nothrow) int32_t[static_cast<size_t>(cells)]();
-    const bool stored = grid != nullptr && open_cells != nullptr &&
-                        factory.init(setup.node_capacity > 0 ? setup.node_capacity : count) &&
-                        open.init(setup.open_capacity > 0 ? setup.open_capacity : count, count) &&
-                        closed.init_cells(width, height);
+    const bool stored =
+        grid != nullptr && open_cells != nullptr &&
+        factory.init(setup.node_capacity > 0 ? setup.node_capacity : count) &&
+        open.init(setup.open_capacity > 0 ? setup.open_capacity : count, factory.size()) &&
+        closed.init_cells(width, height);
     if (!stored) {
         release();
         return false;
@@ -360,7 +361,10 @@ void Planner::reset() {
 void Planner::clear() {
     const int32_t held = open.size() + closed.count();
     if (open_cells != nullptr) {
-        open.for_each_cell([this](int32_t cell) { open_cells[cell] = 0; });
+        open.for_each_item([this](int32_t item) {
+            const Node* node = factory.node_at(item);
+            open_cells[cell_of(node->x, node->y)] = 0;
+        });
     }
     open.clear();
     closed.clear();
@@ -369,9 +373,9 @@ void Planner::clear() {
 }
 
 bool Planner::open_insert(Node* node) {
-    const int32_t cell = cell_of(node->x, node->y);
-    if (!open.push(cell, node->score)) return false;
-    open_cells[cell] = factory.number_of(node) + 1;
+    const int32_t number = factory.number_of(node);
+    if (!open.push(number, node->score)) return false;
+    open_cells[cell_of(node->x, node->y)] = number + 1;
     return true;
 }
 
@@ -401,9 +405,8 @@ bool AStarPlanner::search() {
                                             : std::span<const Step>(ORTHOGONAL_STEPS);
 
     while (!open.empty()) {
-        const int32_t current_cell = open.pop();
-        Node* current = factory.node_at(open_cells[current_cell] - 1);
-        open_cells[current_cell] = 0;
+        Node* current = factory.node_at(open.pop());
+        open_cells[cell_of(current->x, current->y)] = 0;
         if (current->x == goal_x && current->y == goal_y) {
             closed.insert(current);
             found = true;
@@ -438,7 +441,7 @@ bool AStarPlanner::search() {
                     node->parent = current;
                     node->cost = new_cost;
                     node->score = score;
-                    open.update(cell, score);
+                    open.update(factory.number_of(node), score);
                 }
                 continue;
             }

@@ -172,14 +172,15 @@ private:
     int32_t step_back(int32_t index) const { return index == 0 ? capacity - 1 : index - 1; }
 };
 
-// The open list as a binary min-heap of cells keyed by (score, insertion number). It hands
-// out exactly the cell that a list sorted by descending score gives from its cheap end,
-// where among equal scores the one inserted first leaves first; re-inserting a cell with
-// a new score counts as a new insertion. A new score is a new entry: the old one stays in
-// the heap, stale, and is skipped when it comes up, so entries never need to be found.
+// The open list as a binary min-heap of items (the planner's node numbers) keyed by (score,
+// insertion number). It hands out exactly the item that a list sorted by descending score
+// gives from its cheap end, where among equal scores the one inserted first leaves first;
+// re-inserting an item with a new score counts as a new insertion. A new score is a new
+// entry: the old one stays in the heap, stale, and is skipped when it comes up, so entries
+// never need to be found.
 class OpenHeap {
 public:
-    int32_t capacity = 0;  // cells held at most
+    int32_t capacity = 0;  // items held at most
     // Insertion number of the next entry, from 1; renumbered (order kept) before it wraps.
     uint32_t next_order = 1;
 
@@ -188,37 +189,37 @@ public:
     OpenHeap& operator=(const OpenHeap&) = delete;
     ~OpenHeap();
 
-    // Room for `slots` cells out of 0...cells - 1, dropping the old ones; false when there
+    // Room for `slots` items out of 0...items - 1, dropping the old ones; false when there
     // is no storage.
-    bool init(int32_t slots, int32_t cells);
+    bool init(int32_t slots, int32_t items);
     void clear();
     int32_t size() const { return held; }
     bool empty() const { return held == 0; }
-    bool contains(int32_t cell) const { return live_order[cell] != 0; }
-    // Adds a cell that is not held yet; false when `capacity` cells are held.
-    bool push(int32_t cell, float score);
-    // Gives a held cell a new score and a new insertion number.
-    void update(int32_t cell, float score);
-    // Takes out the held cell with the least key; -1 when empty.
+    bool contains(int32_t item) const { return live_order[item] != 0; }
+    // Adds an item that is not held yet; false when `capacity` items are held.
+    bool push(int32_t item, float score);
+    // Gives a held item a new score and a new insertion number.
+    void update(int32_t item, float score);
+    // Takes out the held item with the least key; -1 when empty.
     int32_t pop();
-    // Calls f(cell) for every held cell.
+    // Calls f(item) for every held item.
     template <class F>
-    void for_each_cell(F f) const {
+    void for_each_item(F f) const {
         for (int32_t i = 0; i < stored; ++i) {
-            if (live(entries[i])) f(entries[i].cell);
+            if (live(entries[i])) f(entries[i].item);
         }
     }
 
 private:
     struct Entry {
         uint64_t key;  // ordered score bits above the insertion number
-        int32_t cell;
+        int32_t item;
     };
     bool live(const Entry& entry) const {
-        return static_cast<uint32_t>(entry.key) == live_order[entry.cell];
+        return static_cast<uint32_t>(entry.key) == live_order[entry.item];
     }
     uint64_t key_for(float score);
-    void add(int32_t cell, uint64_t key);
+    void add(int32_t item, uint64_t key);
     void sift_up(int32_t i, Entry entry);
     void sift_down(int32_t i, Entry entry);
     void drop_stale();
@@ -228,9 +229,9 @@ private:
     Entry* entries = nullptr;
     int32_t stored = 0;  // entries, stale ones included
     int32_t room = 0;    // entries that fit
-    // Per cell: the insertion number of its live entry, 0 when the cell is not held.
+    // Per item: the insertion number of its live entry, 0 when the item is not held.
     uint32_t* live_order = nullptr;
-    int32_t cell_count = 0;
+    int32_t item_count = 0;
     int32_t held = 0;
 };
 
