@@ -195,7 +195,9 @@ public:
     void clear();
     int32_t size() const { return held; }
     bool empty() const { return held == 0; }
-    bool contains(int32_t item) const { return live_order[item] != 0; }
+    bool contains(int32_t item) const {
+        return item >= 0 && item < item_count && live_order[item] != 0;
+    }
     // Adds an item that is not held yet; false when `capacity` items are held.
     bool push(int32_t item, float score);
     // Gives a held item a new score and a new insertion number.
