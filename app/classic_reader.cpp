@@ -131,7 +131,8 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, Classi
         if (first.lines >= 3 && !first.map_end_found && contains(line, "</map>")) first.map_end_found = true;
         ++first.lines;
         // A file that is not classic goes elsewhere: no need to read further.
-        if (layout_check != nullptr && !layout_check->add_line(line)) break;
+        // The check sees the bytes behind a zero byte too: they are not what the XML says.
+        if (layout_check != nullptr && !layout_check->add_line(reader.raw_line())) break;
     }
     if (reader.failed()) {
         outcome.reason = "the file cannot be read";

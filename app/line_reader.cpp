@@ -57,6 +57,7 @@ void LineReader::close() {
         fd_ = -1;
     }
     begin_ = end_ = 0;
+    raw_ = {};
 }
 
 // Moves the unread bytes to the front and reads more, until a full piece and its line
@@ -105,6 +106,7 @@ bool LineReader::next(std::string_view& line) {
     } else {
         length = used = LINE_PIECE_LIMIT;
     }
+    raw_ = std::string_view(start, length);
     const void* zero = std::memchr(start, '\0', length);
     if (zero != nullptr) length = static_cast<size_t>(static_cast<const char*>(zero) - start);
     line = std::string_view(start, length);

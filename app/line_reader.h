@@ -28,6 +28,8 @@ public:
     // The next line (valid until the next call); false at the end of the file or on a
     // read failure (then failed() is true).
     bool next(std::string_view& line);
+    // The last line before its cut at a zero byte (the bytes a layout check must see).
+    std::string_view raw_line() const { return raw_; }
     bool failed() const { return failed_; }
     void close();
 
@@ -40,6 +42,7 @@ private:
     uint64_t loaded_ = 0;    // bytes read from the file so far
     std::vector<char> buffer_;
     size_t begin_ = 0, end_ = 0;  // unread part of buffer_
+    std::string_view raw_;
     bool failed_ = false;
 };
 
