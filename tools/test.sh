@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set up, build and run every test; then build the platform-free modules again with
-# AddressSanitizer and UndefinedBehaviorSanitizer and run their tests too.
+# AddressSanitizer and UndefinedBehaviorSanitizer and run their tests too; then replay
+# the fuzzers' inputs and fuzz each harness for a short while.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
@@ -15,3 +16,5 @@ echo "== sanitizer build and tests (core, files, path, app) =="
 BUILD_DIR="$root/build-sanitize" BUILD_TYPE=Debug "$root/tools/build.sh" \
   -DRUNTIME_SANITIZE=ON -DRUNTIME_BUILD_BENCHMARKS=OFF "-DRUNTIME_TEST_MODULES=core;files;path;app"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-sanitize" -j"$jobs" --output-on-failure
+
+"$root/tools/fuzz.sh"
