@@ -2,8 +2,6 @@
 // The packed archive's trailer and directory on arbitrary bytes, every entry unpacked,
 // and the lookup through a real archive file giving the same bytes as memory does.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "runtime/files/archive_format.h"
@@ -13,11 +11,6 @@
 namespace {
 
 constexpr size_t ENTRIES_LOOKED_AT = 64;
-
-std::string file_content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A name the lookup can be asked for: one path component, no zero byte, and no loose
 // file of that name beside us (a loose file wins over the archive).
@@ -40,7 +33,7 @@ void check_file_lookup(const uint8_t* data, size_t size, const std::string& name
     const int hit = runtime::resolve_packed_name(name.c_str(), resolved);
     fuzz::require(hit == (found ? 1 : 0), "the file lookup finds what the memory parser finds");
     if (hit) {
-        const std::string content = file_content(resolved);
+        const std::string content = fuzz::file_content(resolved);
         fuzz::require(content == std::string(expected.begin(), expected.end()), "the extracted file holds the unpacked entry");
     }
     runtime::close_packed_archives();

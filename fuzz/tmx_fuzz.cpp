@@ -2,8 +2,6 @@
 // The converter on arbitrary input: both readers on their own, then the whole conversion,
 // whose two outputs must hold exactly the entries of the reader it chose, or not exist.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "app/classic_reader.h"
 #include "app/conversion.h"
@@ -12,11 +10,6 @@
 #include "support/map_sink.h"
 
 namespace {
-
-std::string file_content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The entries of the reader the conversion uses for this file.
 std::vector<std::string> chosen_entries(const std::string& path) {
@@ -50,8 +43,8 @@ void check_conversion(const std::string& path) {
         words.push_back(static_cast<char>(word & 0xFF));
         words.push_back(static_cast<char>(word >> 8));
     }
-    fuzz::require(file_content(result.outputs.text_path) == text, "the text output holds the entries");
-    fuzz::require(file_content(result.outputs.binary_path) == words, "the binary output holds their words");
+    fuzz::require(fuzz::file_content(result.outputs.text_path) == text, "the text output holds the entries");
+    fuzz::require(fuzz::file_content(result.outputs.binary_path) == words, "the binary output holds their words");
     std::filesystem::remove(result.outputs.text_path);
     std::filesystem::remove(result.outputs.binary_path);
 }

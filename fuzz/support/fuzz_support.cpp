@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fuzz {
 
@@ -18,8 +19,12 @@ void remove_scratch() {
 }
 
 std::string make_scratch() {
+    // Memory-backed when the system has it: on a busy machine an open() on disk can stall
+    // past the one-second limit of an input.
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && base[0] != 0 ? base : "/tmp") + "/fuzz-XXXXXX";
+    std::string folder = base != nullptr && base[0] != 0 ? base : "/tmp";
+    if (::access("/dev/shm", W_OK | X_OK) == 0) folder = "/dev/shm";
+    std::string pattern = folder + "/fuzz-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror("fuzz: cannot make a scratch folder");
         std::abort();
@@ -59,6 +64,11 @@ std::string scratch_file(const std::string& name, const void* data, size_t size)
 
 std::string scratch_file(const std::string& name, std::string_view bytes) {
     return scratch_file(name, bytes.data(), bytes.size());
+}
+
+std::string file_content(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void require(bool holds, const char* promise) {
