@@ -275,13 +275,13 @@ DecodeFailure LayerDecoder::feed_base64(std::string_view text) {
             // Padding completes a group of 2 or 3 characters; at most two of them.
             if (b64_count_ + b64_padding_ < 2 || b64_padding_ >= 2 ||
                 b64_count_ + b64_padding_ >= 4) {
-                return fail(DecodeFailure::bad_base64);
+                return bad_base64(bytes.data(), filled);
             }
             ++b64_padding_;
             continue;
         }
         const int value = BASE64_VALUES[static_cast<unsigned char>(c)];
-        if (value < 0 || b64_padding_ > 0) return fail(DecodeFailure::bad_base64);
+        if (value < 0 || b64_padding_ > 0) return bad_base64(bytes.data(), filled);
         b64_bits_ = (b64_bits_ << 6) | static_cast<uint32_t>(value);
         if (++b64_count_ == 4) {
             bytes[filled++] = static_cast<unsigned char>(b64_bits_ >> 16);
@@ -297,6 +297,13 @@ DecodeFailure LayerDecoder::feed_base64(std::string_view text) {
     }
     if (filled > 0) take_bytes(bytes.data(), filled);
     return failure_;
+}
+
+// The bytes decoded before a bad character move on first, so that where the text is cut
+// into pieces never changes which failure is met first.
+DecodeFailure LayerDecoder::bad_base64(const unsigned char* decoded, size_t size) {
+    if (size > 0 && take_bytes(decoded, size) != DecodeFailure::none) return failure_;
+    return fail(DecodeFailure::bad_base64);
 }
 
 DecodeFailure LayerDecoder::take_bytes(const unsigned char* bytes, size_t size) {

@@ -71,6 +71,7 @@ private:
     DecodeFailure feed_csv(std::string_view text);
     DecodeFailure feed_base64(std::string_view text);
     DecodeFailure take_bytes(const unsigned char* bytes, size_t size);  // after base64
+    DecodeFailure bad_base64(const unsigned char* decoded, size_t size);
     DecodeFailure take_plain_bytes(const unsigned char* bytes, size_t size);  // uncompressed
 
     LayerEncoding encoding_;

@@ -1,9 +1,10 @@
 // Frame limiter figures, headless: 600 empty frames at 60 frames per second with the
-// sleeping limiter and, for comparison in the same run, with the pure busy wait.
-// Prints the mean frame period, the 50th and 99th percentile of the deviation from
-// 16.667 ms and the process's CPU time as a share of one core.
-//   bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]   (default: both;
-//   --trace lists the frames more than 1 ms off)
+// limiter (absolute-deadline sleeps, learned spin margin) and, for comparison in the same
+// run, with a fixed 2 ms spin margin and with the pure busy wait. Prints the mean frame
+// period, the 50th and 99th percentile of the deviation from 16.667 ms and the process's
+// CPU time as a share of one core.
+//   bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]   (default: all three;
+//   --sleeping: the limiter alone; --trace lists the frames more than 1 ms off)
 #include <time.h>
 
 #include <algorithm>
@@ -36,15 +37,26 @@ double cpu_ms() {
 }
 
 double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
     const size_t at = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
     return values[std::min(at, values.size() - 1)];
 }
 
 bool g_trace = false;
+// How late the limiter's sleeps woke, ms past their deadlines.
+std::vector<double> g_lateness;
 
-Figures run(int frames, bool busy_wait) {
-    runtime::timing_seams().busy_wait = busy_wait;
+enum class Mode { LEARNED, FIXED_2MS, BUSY };
+
+Figures run(int frames, Mode mode) {
+    runtime::timing_seams().busy_wait = mode == Mode::BUSY;
+    runtime::timing_seams().fixed_spin_ms = mode == Mode::FIXED_2MS ? 2.0 : 0.0;
+    g_lateness.clear();
+    runtime::timing_seams().sleep_until = [](double deadline) {
+        runtime::platform::sleep_until_ms(deadline);
+        g_lateness.push_back(runtime::platform::now_ms() - deadline);
+    };
     runtime::set_frame_rate(60);
     const double target = 1000.0 / 60.0;
     // Settle on the grid first, so the first measured period is a whole frame.
@@ -77,10 +89,11 @@ Figures run(int frames, bool busy_wait) {
 }
 
 void print(const char* name, const Figures& f) {
-    std::printf("%-10s mean period %.4f ms (%+.3f %%)  deviation p50 %.3f ms  p99 %.3f ms  "
-                "max %.3f ms  CPU %.1f %% of one core\n",
-                name, f.mean_period, (f.mean_period / (1000.0 / 60.0) - 1.0) * 100.0,
-                f.p50_deviation, f.p99_deviation, f.max_deviation, f.cpu_share * 100.0);
+    std::printf(
+        "%-15s mean period %.4f ms (%+.3f %%)  deviation p50 %.3f ms  p99 %.3f ms  "
+        "max %.3f ms  CPU %.1f %% of one core\n",
+        name, f.mean_period, (f.mean_period / (1000.0 / 60.0) - 1.0) * 100.0, f.p50_deviation,
+        f.p99_deviation, f.max_deviation, f.cpu_share * 100.0);
 }
 
 }  // namespace
@@ -99,7 +112,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--sleeping") == 0) {
             busy = false;
         } else {
-            std::fprintf(stderr, "usage: bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]\n");
+            std::fprintf(stderr,
+                         "usage: bench_screen [--frames N] [--busy-wait | --sleeping] [--trace]\n");
             return 2;
         }
     }
@@ -111,14 +125,24 @@ int main(int argc, char** argv) {
     }
     std::printf("%d empty frames at 60 fps on %s, target period %.4f ms\n", frames,
                 runtime::platform::video_driver().c_str(), 1000.0 / 60.0);
-    Figures limiter;
-    Figures spin;
-    if (sleeping) print("limiter", limiter = run(frames, false));
-    if (busy) print("busy-wait", spin = run(frames, true));
-    if (sleeping && busy && limiter.cpu_share > 0)
-        std::printf("busy-wait / limiter: CPU %.1fx, p99 deviation %.2fx\n",
-                    spin.cpu_share / limiter.cpu_share,
-                    limiter.p99_deviation > 0 ? spin.p99_deviation / limiter.p99_deviation : 0.0);
+    Figures limiter, fixed, spin;
+    if (sleeping) {
+        print("limiter", limiter = run(frames, Mode::LEARNED));
+        std::printf(
+            "%-15s spin margin learned: %.3f ms; sleeps woke late by p50 %.3f, p95 %.3f,"
+            " p99 %.3f ms\n",
+            "", runtime::limiter_spin_margin(), percentile(g_lateness, 0.50),
+            percentile(g_lateness, 0.95), percentile(g_lateness, 0.99));
+    }
+    if (sleeping && busy) print("fixed 2 ms spin", fixed = run(frames, Mode::FIXED_2MS));
+    if (busy) print("busy-wait", spin = run(frames, Mode::BUSY));
+    if (sleeping && busy && limiter.cpu_share > 0) {
+        std::printf("limiter vs fixed 2 ms spin: CPU %.2fx, p99 deviation %.3f vs %.3f ms\n",
+                    limiter.cpu_share / fixed.cpu_share, limiter.p99_deviation,
+                    fixed.p99_deviation);
+        std::printf("limiter vs busy-wait:       CPU %.2fx, p99 deviation %.3f vs %.3f ms\n",
+                    limiter.cpu_share / spin.cpu_share, limiter.p99_deviation, spin.p99_deviation);
+    }
     runtime::reset_screen();
     return 0;
 }

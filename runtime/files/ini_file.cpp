@@ -76,6 +76,9 @@ void parse_line(IniStore& store, IniSection& collecting, const char* p) {
     if (!*q) return;
     DynString value(q);
     value.trim_trailing_controls();
+    // A value of bytes 128-255 alone trims away; an empty value is never loaded, or a
+    // write-back would turn "key=" into no key at all.
+    if (value.length == 0) return;
     collecting.entries.push_back(IniEntry{text_of_range(p, key_end), std::move(value)});
 }
 

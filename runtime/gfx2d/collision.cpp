@@ -22,6 +22,7 @@ const uint8_t* alpha_map(OpenGLRainbows* e, int32_t s) {
     std::unique_ptr<uint8_t[]>& map = e->alpha_maps[s];
     if (!map) {
         map.reset(new uint8_t[static_cast<size_t>(slot.texture_width) * slot.texture_height]());
+        flush_sprite_batch();
         glBindTexture(GL_TEXTURE_2D, slot.texture);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, map.get());

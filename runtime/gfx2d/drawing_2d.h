@@ -8,6 +8,7 @@
 
 #include "runtime/core/dyn_string.h"
 #include "runtime/gfx2d/image_files.h"
+#include "runtime/gfx2d/opengl_rainbows.h"
 
 namespace runtime {
 
@@ -68,6 +69,8 @@ void get_screen_size(double& width, double& height);
 double load_background(const DynString& file_name);
 // Makes the current back buffer the background (clear_screen, in the frame loop, removes it).
 void use_screen_as_background();
+// Draws the sprite and text quads collected so far; call it before touching OpenGL directly.
+void flush_sprite_batch();
 
 // Internal operations the other modules use.
 bool valid_sprite(int64_t sprite);
@@ -76,6 +79,11 @@ bool valid_tiled_image(int64_t image);
 void free_sprite(int32_t sprite);
 // free_sprite, load the picture with a key, upload it; true on success.
 bool load_sprite_image(const char* file_name, int32_t sprite, int64_t colour_key, bool normal_map);
+// Adds quads (count vertices, 4 per quad) drawn with the sprite's texture, counter-clockwise
+// or, for mirrored pictures, clockwise; the collected quads are drawn first when the texture
+// or winding differs. False when there is no memory.
+bool batch_quads(OpenGLRainbows* engine, int32_t sprite, bool clockwise,
+                 const BatchVertex* vertices, int32_t count);
 // Binds a sprite (and a second one on texture unit 0) for drawing; -1 disables texturing.
 void bind_sprite(int32_t sprite, int32_t second_sprite = -1, bool mipmapped = false,
                  const uint32_t* texture_list = nullptr);

@@ -31,6 +31,15 @@ inline uint32_t colour_of(double x) { return static_cast<uint32_t>(whole(x)) & 0
 }  // namespace runtime::gfx2d_detail
 
 namespace runtime {
+class OpenGLRainbows;
+struct BatchVertex;
+// bind_sprite without drawing the collected quads first (the batch binds its own sprite).
+void bind_sprite_now(int32_t sprite, int32_t second_sprite = -1, bool mipmapped = false,
+                     const uint32_t* texture_list = nullptr);
+// Draws vertices from arrays of x, y, z, u, v.
+void draw_vertex_array(const BatchVertex* vertices, int32_t count, uint32_t primitive);
+// Draws the collected sprite quads and empties the batch.
+void draw_collected_quads(OpenGLRainbows* engine);
 // Installs the engine's parts of the frame loop's hooks (2D state, render target end,
 // background after presenting, background freeing, texture release); and removes them.
 void join_frame_loop();

@@ -49,6 +49,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
     const int32_t gx = whole(x), gy = whole(y), gw = whole(width), gh = whole(height);
     // The picture sizes live in 16-bit fields.
     if (gw < 0 || gh < 0 || gw > 16384 || gh > 16384) return;
+    flush_sprite_batch();
     const int tw = grab_size_for(gw), th = grab_size_for(gh);
     SpriteSlot& slot = e->sprites[s];
     GLuint texture = slot.texture;
@@ -110,6 +111,7 @@ double save_sprite_image(const DynString& file_name, double sprite) {
     if (!e || !valid_sprite(s)) return 0;
     const SpriteSlot& slot = e->sprites[s];
     if (slot.texture == 0 || slot.texture_width <= 0 || slot.texture_height <= 0) return 0;
+    flush_sprite_batch();
     std::vector<uint8_t> bgr(static_cast<size_t>(slot.texture_width) * slot.texture_height * 3);
     glBindTexture(GL_TEXTURE_2D, slot.texture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -124,6 +126,7 @@ double save_sprite_image(const DynString& file_name, double sprite) {
 double save_screen_image(const DynString& file_name) {
     OpenGLRainbows* e = rainbows();
     if (!e || e->screen_width <= 0 || e->screen_height <= 0) return 0;
+    flush_sprite_batch();
     std::vector<uint8_t> bgr(static_cast<size_t>(e->screen_width) * e->screen_height * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, e->screen_width, e->screen_height, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());

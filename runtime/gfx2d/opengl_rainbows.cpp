@@ -88,6 +88,7 @@ bool valid_tiled_image(int64_t image) { return image >= 0 && image < TILED_IMAGE
 void free_sprite(int32_t sprite) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_sprite(sprite)) return;
+    flush_sprite_batch();
     SpriteSlot& slot = e->sprites[sprite];
     if (e->gl_ready) {
         GLuint names[2] = {slot.texture, slot.mip_texture};
@@ -114,6 +115,12 @@ void free_all_sprites() {
 
 void bind_sprite(int32_t sprite, int32_t second_sprite, bool mipmapped,
                  const uint32_t* texture_list) {
+    flush_sprite_batch();
+    bind_sprite_now(sprite, second_sprite, mipmapped, texture_list);
+}
+
+void bind_sprite_now(int32_t sprite, int32_t second_sprite, bool mipmapped,
+                     const uint32_t* texture_list) {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
     e->bound_sprite = sprite;
@@ -151,6 +158,7 @@ void bind_sprite(int32_t sprite, int32_t second_sprite, bool mipmapped,
 }
 
 void draw_quad(const float v[16]) {
+    flush_sprite_batch();
     glBegin(GL_QUADS);
     for (int i = 0; i < 4; ++i) {
         glTexCoord2f(v[i * 4 + 2], v[i * 4 + 3]);
@@ -161,20 +169,16 @@ void draw_quad(const float v[16]) {
 
 void draw_batch(uint32_t primitive) {
     OpenGLRainbows* e = rainbows();
-    if (!e || e->batch_vertices.count == 0) return;
-    const BatchVertex* v = e->batch_vertices.items;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(BatchVertex), &v->x);
-    glTexCoordPointer(2, GL_FLOAT, sizeof(BatchVertex), &v->u);
-    glDrawArrays(primitive, 0, e->batch_vertices.count);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    if (!e) return;
+    flush_sprite_batch();
+    if (e->batch_vertices.count == 0) return;
+    draw_vertex_array(e->batch_vertices.items, e->batch_vertices.count, primitive);
 }
 
 void reset_2d_state(int32_t x, int32_t y, int32_t width, int32_t height) {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
+    flush_sprite_batch();
     if (width <= 0 || height <= 0) {
         x = 0;
         y = 0;
@@ -219,6 +223,8 @@ void set_screen_size(int32_t width, int32_t height) {
 
 void set_2d_viewport(double x, double y, double width, double height) {
     if (!rainbows()) return;
+    // Quads drawn in 3D mode belong to its state.
+    flush_sprite_batch();
     if (gfx2d_hooks().leave_3d_mode) gfx2d_hooks().leave_3d_mode();
     using gfx2d_detail::whole;
     reset_2d_state(whole(x), whole(y), whole(width), whole(height));
@@ -233,19 +239,35 @@ void get_screen_size(double& width, double& height) {
 void set_alpha_mode(double value) {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
+    int32_t blending = 0;
+    float alpha = 1.0f;
     if (value == 0) {
-        glDisable(GL_BLEND);
-        e->alpha = 1.0f;
+        blending = 0;
     } else if (value > 0) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        e->alpha = static_cast<float>(value < 1 ? value : 1.0);
+        blending = 1;
+        alpha = static_cast<float>(value < 1 ? value : 1.0);
+    } else {
+        blending = 2;
+        alpha = static_cast<float>(-value < 1 ? -value : 1.0);
+    }
+    SpriteBatch& batch = e->sprite_batch;
+    // The same mode again leaves the state as it is, so the batch goes on.
+    if (batch.vertices.count > 0 && batch.alpha_mode_known && batch.blending == blending &&
+        batch.alpha == alpha) {
+        return;
+    }
+    draw_collected_quads(e);
+    if (blending == 0) {
+        glDisable(GL_BLEND);
     } else {
         glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        e->alpha = static_cast<float>(-value < 1 ? -value : 1.0);
+        glBlendFunc(GL_SRC_ALPHA, blending == 1 ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
     }
+    e->alpha = alpha;
     glColor4f(1, 1, 1, e->alpha);
+    batch.alpha_mode_known = true;
+    batch.blending = blending;
+    batch.alpha = alpha;
 }
 
 void set_transparent_colour(double colour) {

@@ -81,6 +81,22 @@ struct VertexList {
     }
 };
 
+// Sprite and text quads collected for one draw call: all of one sprite's texture and one
+// winding, drawn when a command needs the OpenGL state or the frame.
+struct SpriteBatch {
+    VertexList<BatchVertex> vertices;
+    int32_t sprite = -1;  // the sprite bound for them
+    uint32_t texture = 0;
+    bool clockwise = false;  // mirrored quads: front faces clockwise while they are drawn
+    bool alone = false;      // quads that reach beyond the viewport: never joined by others
+    // The alpha mode last set while nothing but sprite drawing touched OpenGL, so that
+    // setting it again need not end the batch.
+    bool alpha_mode_known = false;
+    int32_t blending = 0;  // 0 off, 1 additive, 2 blended
+    float alpha = 0.0f;
+    int32_t draw_calls = 0;  // batches drawn so far, for figures and tests
+};
+
 // A picture cut into square tiles, each its own texture; tile (column, row) at
 // index column * MAX_TILE_ROWS + row.
 struct TiledImage {
@@ -135,6 +151,8 @@ public:
     uint32_t font_colour_key = 0;
     bool gl_ready = false;
 
+    // Sprite and text quads waiting for their draw call.
+    SpriteBatch sprite_batch;
     // The polygon under construction (start_polygon ... end_polygon).
     VertexList<PolygonVertex> polygon_vertices;
     // Alpha bits of the back buffer, once found non-zero (0: not yet found).

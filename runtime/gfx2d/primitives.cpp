@@ -17,6 +17,7 @@ namespace {
 // Colour, no texture, the projection moved by 3/8 pixel so integer positions hit
 // pixel centres; finish_primitive undoes it.
 void begin_primitive(OpenGLRainbows* e, uint32_t colour) {
+    flush_sprite_batch();
     glDisable(GL_ALPHA_TEST);
     const bool transparent = colour == colour_key_of(e->transparent_colour);
     const auto a = static_cast<GLubyte>(transparent ? 0 : static_cast<int>(e->alpha * 255.0f));
@@ -93,6 +94,7 @@ void fill_rect(double x, double y, double width, double height, double colour) {
 double read_pixel(double x, double y) {
     OpenGLRainbows* e = rainbows();
     if (!e) return 0;
+    flush_sprite_batch();
     GLubyte rgb[4] = {0, 0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     const int64_t row = int64_t{e->screen_height} - 1 - whole(y);
@@ -133,6 +135,7 @@ void add_polygon_vertex(double x, double y, double texture_x, double texture_y, 
 void end_polygon() {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
+    flush_sprite_batch();
     const PolygonVertex* v = e->polygon_vertices.items;
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_DITHER);

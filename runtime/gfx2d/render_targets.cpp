@@ -48,6 +48,7 @@ void detach() {
 
 // Takes the drawing out of the target in use and gives the screen back.
 void leave_current_target(OpenGLRainbows* e) {
+    flush_sprite_batch();
     const int32_t current = e->current_render_target;
     if (current < 0 || current >= RENDER_TARGET_COUNT) return;
     const RenderTarget& t = e->render_targets[current];
@@ -69,6 +70,7 @@ void free_render_target(int32_t target) {
     if (!e || target < 0 || target >= RENDER_TARGET_COUNT) return;
     RenderTarget& t = e->render_targets[target];
     const platform::GlExtensions& x = platform::gl_extensions();
+    flush_sprite_batch();
     if (e->gl_ready) {
         if (t.framebuffer && x.glDeleteFramebuffersEXT) x.glDeleteFramebuffersEXT(1, &t.framebuffer);
         if (t.depth_buffer && x.glDeleteRenderbuffersEXT) {

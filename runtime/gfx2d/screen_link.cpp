@@ -45,6 +45,7 @@ void join_frame_loop() {
         sync_engine_with_window();
         reset_2d_state(x, y, width, height);
     };
+    hooks.flush_2d = [] { flush_sprite_batch(); };
     hooks.end_render_target = [] { end_render_target(); };
     if (!link.joined) link.previous_prepare_next_frame = hooks.prepare_next_frame;
     hooks.prepare_next_frame = [] {
@@ -65,6 +66,7 @@ void leave_frame_loop() {
     if (!link.joined) return;
     ScreenHooks& hooks = screen_hooks();
     hooks.reset_2d_state = nullptr;
+    hooks.flush_2d = nullptr;
     hooks.end_render_target = nullptr;
     hooks.prepare_next_frame = link.previous_prepare_next_frame;
     hooks.free_screen_background = nullptr;

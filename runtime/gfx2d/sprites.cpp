@@ -1,5 +1,5 @@
 // Sprite loading and sprite drawing: plain, stretched (mirrored), zoomed, rotozoomed
-// and animation frames, each one immediate-mode quad.
+// and animation frames, each one quad of the sprite batch.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -27,6 +27,13 @@ const SpriteSlot* drawable(int64_t sprite) {
     const SpriteSlot& slot = e->sprites[sprite];
     if (slot.texture == 0 || slot.texture_width <= 0 || slot.texture_height <= 0) return nullptr;
     return &slot;
+}
+
+// Puts one quad of four vertices x, y, u, v (z = 0) into the batch.
+void batch_quad(int64_t sprite, const float q[16], bool clockwise = false) {
+    BatchVertex v[4];
+    for (int i = 0; i < 4; ++i) v[i] = {q[i * 4], q[i * 4 + 1], 0.0f, q[i * 4 + 2], q[i * 4 + 3]};
+    batch_quads(rainbows(), static_cast<int32_t>(sprite), clockwise, v, 4);
 }
 
 }  // namespace
@@ -108,31 +115,27 @@ void draw_sprite(double sprite, double x, double y) {
     const int64_t s = index_of(sprite);
     const SpriteSlot* slot = drawable(s);
     if (!slot) return;
-    bind_sprite(static_cast<int32_t>(s));
     const float px = static_cast<float>(ceil_pixel(x)), py = static_cast<float>(ceil_pixel(y));
     const float w = slot->width, h = slot->height;
     const float u = w / slot->texture_width, v = h / slot->texture_height;
     const float quad[16] = {px + w, py, u, v, px, py, 0, v, px, py + h, 0, 0, px + w, py + h, u, 0};
-    draw_quad(quad);
+    batch_quad(s, quad);
 }
 
 void draw_sprite_stretched(double sprite, double x, double y, double width, double height) {
     const int64_t s = index_of(sprite);
     const SpriteSlot* slot = drawable(s);
     if (!slot) return;
-    bind_sprite(static_cast<int32_t>(s));
     const float px = static_cast<float>(ceil_pixel(x)), py = static_cast<float>(ceil_pixel(y));
     const int32_t iw = ceil_pixel(width), ih = ceil_pixel(height);
+    if (iw == 0 || ih == 0) return;  // no area: nothing to draw
     const float w = static_cast<float>(iw), h = static_cast<float>(ih);
     const float u = static_cast<float>(slot->width) / slot->texture_width;
     const float v = static_cast<float>(slot->height) / slot->texture_height;
     const float quad[16] = {px, py + h, 0, 0, px + w, py + h, u, 0, px + w, py, u, v, px, py, 0, v};
-    // One negative size mirrors the picture and turns the quad's winding; both negative
-    // turn the picture by 180 degrees with its winding kept.
-    const bool mirrored = (iw < 0) != (ih < 0);
-    if (mirrored) glFrontFace(GL_CW);
-    draw_quad(quad);
-    if (mirrored) glFrontFace(GL_CCW);
+    // One negative size mirrors the picture and turns the quad's winding (its batch is drawn
+    // with clockwise front faces); both negative turn it by 180 degrees, winding kept.
+    batch_quad(s, quad, (iw < 0) != (ih < 0));
 }
 
 void draw_sprite_zoomed(double sprite, double x, double y, double zoom_x, double zoom_y) {
@@ -147,17 +150,26 @@ void draw_sprite_rotozoomed(double sprite, double x, double y, double angle, dou
     const int64_t s = index_of(sprite);
     const SpriteSlot* slot = drawable(s);
     if (!slot) return;
-    bind_sprite(static_cast<int32_t>(s));
     const int32_t w = slot->width, h = slot->height;
     const float tw = slot->texture_width, th = slot->texture_height;
-    glPushMatrix();
-    glTranslatef(static_cast<float>(x + w / 2), static_cast<float>(y + h / 2), 0.0f);
-    glRotatef(static_cast<float>(angle), 0.0f, 0.0f, -1.0f);
-    const float a = static_cast<float>(zoom * w * 0.5), b = static_cast<float>(zoom * h * 0.5);
+    // Turned about the axis (0, 0, -1), then moved to the centre: computed here rather than
+    // on the modelview matrix, so the quad can join the batch.
+    const double radians = angle * (3.14159265358979323846 / 180.0);
+    const double c = std::cos(radians), sn = std::sin(radians);
+    const double cx = x + w / 2, cy = y + h / 2;
+    const double a = zoom * w * 0.5, b = zoom * h * 0.5;
     const float u0 = 0.5f / tw, u1 = (w - 0.5f) / tw, v0 = 0.5f / th, v1 = (h - 0.5f) / th;
-    const float quad[16] = {-a, b, u0, v0, a, b, u1, v0, a, -b, u1, v1, -a, -b, u0, v1};
-    draw_quad(quad);
-    glPopMatrix();
+    const double corners[4][2] = {{-a, b}, {a, b}, {a, -b}, {-a, -b}};
+    const float uv[4][2] = {{u0, v0}, {u1, v0}, {u1, v1}, {u0, v1}};
+    float quad[16];
+    for (int i = 0; i < 4; ++i) {
+        const double px = corners[i][0], py = corners[i][1];
+        quad[i * 4] = static_cast<float>(cx + c * px + sn * py);
+        quad[i * 4 + 1] = static_cast<float>(cy - sn * px + c * py);
+        quad[i * 4 + 2] = uv[i][0];
+        quad[i * 4 + 3] = uv[i][1];
+    }
+    batch_quad(s, quad);
 }
 
 void draw_sprite_frame(double sprite, double frame, double x, double y) {
@@ -170,14 +182,13 @@ void draw_sprite_frame(double sprite, double frame, double x, double y) {
     // In 64 bits: frame numbers near the 32-bit limits would overflow the products.
     const int64_t f = whole(frame);
     const int64_t row = f / columns, column = f % columns;
-    bind_sprite(static_cast<int32_t>(s));
     const float tw = slot->texture_width, th = slot->texture_height;
     const float px = static_cast<float>(ceil_pixel(x)), py = static_cast<float>(ceil_pixel(y));
     const float u0 = static_cast<float>(column * fw) / tw, u1 = static_cast<float>((column + 1) * fw) / tw;
     const float v0 = static_cast<float>(slot->height - (row + 1) * fh) / th, v1 = v0 + fh / th;
     const float quad[16] = {px + fw, py, u1, v1, px, py, u0, v1, px, py + fh, u0, v0,
                             px + fw, py + fh, u1, v0};
-    draw_quad(quad);
+    batch_quad(s, quad);
 }
 
 }  // namespace runtime

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/gfx2d/drawing_2d.h"
+
 namespace runtime {
 
 int32_t texture_size_for(int32_t n) {
@@ -155,6 +157,8 @@ bool upload_texture(const ImageBuffer& image, int32_t x, int32_t y, int32_t w, i
     w = std::min(w, static_cast<int32_t>(max_size));
     h = std::min(h, static_cast<int32_t>(max_size));
     const int32_t tw = texture_size_for(w), th = texture_size_for(h);
+    // The collected quads may use the texture replaced here, and binding changes theirs.
+    flush_sprite_batch();
 
     ImageBuffer buffer;
     if (!buffer.resize(tw, th)) return false;

@@ -39,6 +39,7 @@ void free_tiled_image(int32_t image) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_tiled_image(image)) return;
     TiledImage& t = e->tiled_images[image];
+    flush_sprite_batch();
     if (e->gl_ready) {
         for (const TiledImage::Tile& tile : t.tiles) {
             if (tile.texture == 0) continue;
@@ -82,6 +83,7 @@ bool load_tiled_image(int32_t image, const char* file_name) {
 void grab_screen_tiles(int32_t image) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_tiled_image(image)) return;
+    flush_sprite_batch();
     const int32_t larger = std::max(e->screen_width, e->screen_height);
     const GLint max_size = max_texture_size();
     int32_t tile = 128;
@@ -122,6 +124,7 @@ void draw_tiled_image(int32_t image) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_tiled_image(image)) return;
     const TiledImage& t = e->tiled_images[image];
+    flush_sprite_batch();
     glDisable(GL_ALPHA_TEST);
     const platform::GlExtensions& ext = platform::gl_extensions();
     if (ext.glActiveTextureARB) {

@@ -39,6 +39,7 @@ void print_facing(Rainbows3D& scene, const char* text, const float p[3], float s
     const auto length = static_cast<double>(std::strlen(text));
     draw_text(scene.renderer, font_state().current_font, text,
               static_cast<float>(-length * cell_width / 2), static_cast<float>(-cell_height / 2), 0);
+    flush_sprite_batch();
     glPopMatrix();
 }
 
@@ -63,6 +64,8 @@ void print_projected(Rainbows3D& scene, const char* text, const float p[3]) {
     glLoadIdentity();
     draw_text(scene.renderer, font_state().current_font, text, static_cast<float>(x),
               static_cast<float>(y), 0);
+    // The text is queued with the 2D drawing: send it before the matrices go back.
+    flush_sprite_batch();
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
@@ -72,7 +75,7 @@ void print_projected(Rainbows3D& scene, const char* text, const float p[3]) {
 }  // namespace
 
 void draw_sprite_3d(double sprite_number, double x, double y, double z, double scale) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene || !scene->renderer || std::isnan(sprite_number)) return;
     OpenGLRainbows& e = *scene->renderer;
     const int32_t sprite = whole(sprite_number);
@@ -116,7 +119,7 @@ void draw_sprite_3d(double sprite_number, double x, double y, double z, double s
 }
 
 void print_3d(const DynString& text, double x, double y, double z, double scale) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene || !scene->renderer || text.size() == 0) return;
     const int32_t cull_mode = scene->cull_mode;
     const bool lighting = glIsEnabled(GL_LIGHTING) == GL_TRUE;

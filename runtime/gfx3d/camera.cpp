@@ -57,7 +57,7 @@ void save_camera_matrix(Rainbows3D& scene) {
 }  // namespace
 
 void start_3d(double near_plane, double far_plane, double field_of_view) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene || !scene->renderer) return;
     end_shadow_pass();
     const OpenGLRainbows& e = *scene->renderer;
@@ -115,7 +115,7 @@ void start_3d(double near_plane, double far_plane, double field_of_view) {
 
 void set_camera(double eye_x, double eye_y, double eye_z, double target_x, double target_y,
                 double target_z) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     const float eye[3] = {static_cast<float>(eye_x), static_cast<float>(eye_y),
                           static_cast<float>(eye_z)};
@@ -152,7 +152,7 @@ void set_camera_up(double x, double y, double z) {
 }
 
 void set_culling(double value) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     scene->cull_mode = value > 0 ? 1 : (value < 0 ? -1 : 0);
     if (scene->cull_mode == 0) {
@@ -165,7 +165,7 @@ void set_culling(double value) {
 }
 
 void set_fog(double colour, double exponential, double a, double b) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     if (whole(colour) == -1) {
         glDisable(GL_FOG);

@@ -113,7 +113,7 @@ const std::vector<std::array<float, 3>>& sphere_edges() {
 }  // namespace
 
 void draw_point_3d(double x, double y, double z, double size, double colour) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     begin_primitive(GL_POINT_SMOOTH);
     glPointSize(clamped_size(size));
@@ -126,7 +126,7 @@ void draw_point_3d(double x, double y, double z, double size, double colour) {
 
 void draw_line_3d(double x1, double y1, double z1, double x2, double y2, double z2, double width,
                   double colour) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     begin_primitive(GL_LINE_SMOOTH);
     glLineWidth(clamped_size(width));
@@ -139,7 +139,7 @@ void draw_line_3d(double x1, double y1, double z1, double x2, double y2, double 
 }
 
 void draw_axes(double x, double y, double z) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     begin_primitive(GL_LINE_SMOOTH);
     glLoadMatrixf(scene->camera_matrix);
@@ -162,7 +162,7 @@ void draw_axes(double x, double y, double z) {
 }
 
 void draw_wire_sphere(const float centre[3], float radius, uint32_t colour, float width) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     begin_primitive(GL_LINE_SMOOTH);
     glLineWidth(clamped_size(width));
@@ -177,7 +177,7 @@ void draw_wire_sphere(const float centre[3], float radius, uint32_t colour, floa
 
 void draw_wire_box(const float centre[3], const float axis_a[3], const float axis_b[3],
                    const float axis_c[3], uint32_t colour, float width) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     // Corner k lies at centre +/- a (bit 0), +/- b (bit 1), +/- c (bit 2); an edge joins
     // two corners that differ in one bit.

@@ -35,7 +35,7 @@ void define_shadow_light(Rainbows3D& scene, int32_t n, const Rgba& colour, const
 
 void light(double n_value, double colour_value, const float p[3], const float d_in[3],
            double cutoff, bool may_mark) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     const int32_t n = whole(n_value);
     const Rgba colour = rgba_of(colour_of(colour_value));
@@ -113,7 +113,7 @@ void set_light(double n, double colour, double x, double y, double z, double dx,
 }
 
 void set_camera_light(double n, double colour) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     const float* p = scene->camera_position;
     const float d[3] = {-p[0], -p[1], -p[2]};

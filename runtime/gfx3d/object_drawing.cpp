@@ -232,7 +232,7 @@ void set_texture_mipmapping(double flag) {
 
 void draw_object(double object, double frame_from, double frame_to, double t, double flag) {
     const ObjectSlot* found = find_object(object);
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     ObjectTable* table = object_table();
     if (!found || !found->loaded || !scene || !table) return;
     const ObjectSlot& slot = *found;

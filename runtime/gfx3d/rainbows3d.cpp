@@ -3,6 +3,7 @@
 #include "runtime/gfx3d/rainbows3d.h"
 
 #include "runtime/core/error_log.h"
+#include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/gfx3d/shaders_internal.h"
 #include "runtime/gfx3d/shadow_pass.h"
@@ -56,6 +57,11 @@ void leave_frame_loop_3d() {
 }  // namespace
 
 Rainbows3D* rainbows_3d() { return scene_slot().scene; }
+
+Rainbows3D* scene_for_gl() {
+    flush_sprite_batch();
+    return rainbows_3d();
+}
 
 Gfx3dHooks& gfx3d_hooks() {
     static Gfx3dHooks hooks;

@@ -94,6 +94,9 @@ public:
 
 // The scene (null when none exists).
 Rainbows3D* rainbows_3d();
+// The scene for a command that uses or changes OpenGL state: pending 2D drawing is sent
+// first, so it lands under the state it was drawn with.
+Rainbows3D* scene_for_gl();
 
 // Seams of the 3D module; the defaults are the real thing.
 struct Gfx3dHooks {

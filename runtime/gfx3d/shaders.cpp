@@ -80,7 +80,7 @@ uint32_t compile_file(const DynString& file_name, GLenum kind) {
 }
 
 void set_uniform(double slot_number, const DynString& name, int count, const double* v) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     const int32_t slot = whole(slot_number);
     const platform::GlExtensions& ext = platform::gl_extensions();
     if (!scene || !valid_slot(slot) || !ext.has_shader_objects()) return;
@@ -105,7 +105,7 @@ void set_uniform(double slot_number, const DynString& name, int count, const dou
 
 double load_shader(double slot_number, const DynString& vertex_file,
                    const DynString& fragment_file) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     const int32_t slot = whole(slot_number);
     if (!scene || !valid_slot(slot)) return 0;
     const platform::GlExtensions& ext = platform::gl_extensions();
@@ -134,7 +134,7 @@ double load_shader(double slot_number, const DynString& vertex_file,
 }
 
 void use_shader(double slot_number) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene) return;
     const int32_t slot = whole(slot_number);
     if (!valid_slot(slot) || !scene->shader_programs[slot].program) {

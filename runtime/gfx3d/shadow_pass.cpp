@@ -45,6 +45,7 @@ void begin_pass() {
 // The pass's end: the counted pixels darkened over the whole screen. The 3D state (its
 // viewport, depth test, lighting, fog) is kept, so drawing in 3D can go on afterwards.
 void finish_pass(Rainbows3D& scene) {
+    flush_sprite_batch();
     glCullFace(GL_BACK);
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LEQUAL);
@@ -146,7 +147,7 @@ void draw_volume_geometry(const ShadowVolumeMesh& mesh, const float light[3], bo
 }  // namespace
 
 void set_shadow_pass(bool on) {
-    Rainbows3D* scene = rainbows_3d();
+    Rainbows3D* scene = scene_for_gl();
     if (!scene || scene->shadow_pass_active == on) return;
     scene->shadow_pass_active = on;
     if (on) {
@@ -159,7 +160,7 @@ void set_shadow_pass(bool on) {
 void end_shadow_pass() { set_shadow_pass(false); }
 
 void draw_shadow_volume(const ShadowVolumeMesh& mesh, const float light[3], bool caps) {
-    const Rainbows3D* scene = rainbows_3d();
+    const Rainbows3D* scene = scene_for_gl();
     if (!scene || !scene->shadow_pass_active || !light || !mesh.positions || !mesh.flags ||
         mesh.vertex_count <= 0 || mesh.triangle_count <= 0) {
         return;

@@ -163,7 +163,7 @@ const float* current_transform() {
 }
 
 void apply_transform() {
-    if (!rainbows_3d()) return;
+    if (!scene_for_gl()) return;
     glMatrixMode(GL_MODELVIEW);
     glMultMatrixf(current_transform());
 }

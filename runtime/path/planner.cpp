@@ -2,9 +2,11 @@
 // closed set and node pool it runs on.
 #include "runtime/path/planner.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace runtime {
 
@@ -22,9 +24,8 @@ constexpr Step NEIGHBOUR_STEPS[8] = {
     {-1, 0, false}, {-1, 1, true},  {0, 1, false}, {1, 1, true},
 };
 
-// A cost is passable when it is a positive, finite number; NaN and infinity would
-// poison the normalisation of every other cell.
-bool passable(double value) { return value > 0 && value <= std::numeric_limits<double>::max(); }
+// The same order without the diagonal steps.
+constexpr Step ORTHOGONAL_STEPS[4] = {{0, -1, false}, {1, 0, false}, {-1, 0, false}, {0, 1, false}};
 
 }  // namespace
 
@@ -77,16 +78,9 @@ int32_t NodeHashTable::bucket_of(int32_t x, int32_t y) const {
                                 ((static_cast<uint32_t>(y) & mask) << half));
 }
 
-Node* NodeHashTable::find(int32_t x, int32_t y) {
+Node* NodeHashTable::find_in_bucket(int32_t x, int32_t y) {
     found_link = nullptr;
     if (heads == nullptr) return nullptr;
-    if (grid_width > 0) {
-        if (x < 0 || y < 0 || x >= grid_width || y >= grid_height) return nullptr;
-        Node** slot = &heads[x + static_cast<int64_t>(grid_width) * y];
-        if (*slot == nullptr) return nullptr;
-        found_link = slot;
-        return *slot;
-    }
     for (Node** link = &heads[bucket_of(x, y)]; *link != nullptr; link = &(*link)->bucket_next) {
         if ((*link)->x == x && (*link)->y == y) {
             found_link = link;
@@ -133,6 +127,135 @@ void NodeHashTable::clear() {
     }
     node_count = 0;
     found_link = nullptr;
+}
+
+// ---- OpenHeap ----
+
+OpenHeap::~OpenHeap() { release(); }
+
+void OpenHeap::release() {
+    std::free(entries);
+    entries = nullptr;
+    std::free(live_order);
+    live_order = nullptr;
+    capacity = 0;
+    stored = 0;
+    room = 0;
+    item_count = 0;
+    held = 0;
+    next_order = 1;
+}
+
+bool OpenHeap::init(int32_t slots, int32_t items) {
+    release();
+    if (slots < 1 || items < 1) return false;
+    // A quarter more than the items held leaves room for stale entries between clean-ups.
+    const int64_t spare = int64_t{slots} + slots / 4 + 16;
+    const auto entry_room =
+        static_cast<int32_t>(std::min<int64_t>(spare, std::numeric_limits<int32_t>::max()));
+    entries = static_cast<Entry*>(std::malloc(sizeof(Entry) * static_cast<size_t>(entry_room)));
+    live_order = static_cast<uint32_t*>(std::calloc(static_cast<size_t>(items), sizeof(uint32_t)));
+    if (entries == nullptr || live_order == nullptr) {
+        release();
+        return false;
+    }
+    capacity = slots;
+    room = entry_room;
+    item_count = items;
+    return true;
+}
+
+void OpenHeap::clear() {
+    for (int32_t i = 0; i < stored; ++i) live_order[entries[i].item] = 0;
+    stored = 0;
+    held = 0;
+    next_order = 1;
+}
+
+uint64_t OpenHeap::key_for(float score) {
+    if (next_order == 0 || next_order == std::numeric_limits<uint32_t>::max()) renumber();
+    // Float bits turned so that unsigned order is numeric order; -0 counts as +0.
+    uint32_t bits = 0;
+    const float value = score == 0 ? 0.0f : score;
+    std::memcpy(&bits, &value, sizeof bits);
+    bits = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+    return uint64_t{bits} << 32 | next_order++;
+}
+
+void OpenHeap::drop_stale() {
+    int32_t kept = 0;
+    for (int32_t i = 0; i < stored; ++i) {
+        if (live(entries[i])) entries[kept++] = entries[i];
+    }
+    stored = kept;
+    for (int32_t i = stored / 2 - 1; i >= 0; --i) sift_down(i, entries[i]);
+}
+
+// A sorted array is a valid heap, so renumbering in key order keeps every comparison.
+void OpenHeap::renumber() {
+    drop_stale();
+    std::sort(entries, entries + stored,
+              [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    for (int32_t i = 0; i < stored; ++i) {
+        const auto order = static_cast<uint32_t>(i) + 1;
+        entries[i].key = (entries[i].key & ~uint64_t{0xFFFFFFFFu}) | order;
+        live_order[entries[i].item] = order;
+    }
+    next_order = static_cast<uint32_t>(stored) + 1;
+}
+
+void OpenHeap::sift_up(int32_t i, Entry entry) {
+    while (i > 0) {
+        const int32_t parent = (i - 1) / 2;
+        if (entries[parent].key <= entry.key) break;
+        entries[i] = entries[parent];
+        i = parent;
+    }
+    entries[i] = entry;
+}
+
+void OpenHeap::sift_down(int32_t i, Entry entry) {
+    for (;;) {
+        int32_t child = 2 * i + 1;
+        if (child >= stored) break;
+        if (child + 1 < stored && entries[child + 1].key < entries[child].key) ++child;
+        if (entry.key <= entries[child].key) break;
+        entries[i] = entries[child];
+        i = child;
+    }
+    entries[i] = entry;
+}
+
+// The item's live entry is named first, so a clean-up here drops its old one.
+void OpenHeap::add(int32_t item, uint64_t key) {
+    live_order[item] = static_cast<uint32_t>(key);
+    if (stored == room) drop_stale();
+    sift_up(stored++, Entry{key, item});
+}
+
+bool OpenHeap::push(int32_t item, float score) {
+    if (held >= capacity || item < 0 || item >= item_count || live_order[item] != 0) return false;
+    add(item, key_for(score));
+    ++held;
+    return true;
+}
+
+void OpenHeap::update(int32_t item, float score) {
+    if (item < 0 || item >= item_count || live_order[item] == 0) return;
+    add(item, key_for(score));
+}
+
+int32_t OpenHeap::pop() {
+    while (stored > 0) {
+        const Entry top = entries[0];
+        --stored;
+        if (stored > 0) sift_down(0, entries[stored]);
+        if (!live(top)) continue;
+        live_order[top.item] = 0;
+        --held;
+        return top.item;
+    }
+    return -1;
 }
 
 // ---- NodeFactory ----
@@ -187,19 +310,26 @@ bool Planner::prepare(const PlannerParams& setup) {
     if (!inside(setup.start_x, setup.start_y) || !inside(setup.goal_x, setup.goal_y)) return false;
     if (setup.start_x == setup.goal_x && setup.start_y == setup.goal_y) return false;
 
+    // A cost is passable when it is a positive, finite number; NaN and infinity would poison
+    // the normalisation of every other cell. Both passes are written as selects of one
+    // comparison each, which compile without branches: blocked cells come at random, and
+    // mispredicted branches would cost more than the arithmetic.
+    constexpr double LARGEST = std::numeric_limits<double>::max();
     double maximum = -1;
     for (int64_t i = 0; i < cells; ++i) {
-        if (passable(setup.costs[i]) && setup.costs[i] > maximum) maximum = setup.costs[i];
+        const double value = setup.costs[i];
+        const double finite = value <= LARGEST ? value : -1.0;  // NaN and infinity out
+        maximum = finite > maximum ? finite : maximum;
     }
     if (maximum <= 0) return false;
 
     const auto count = static_cast<int32_t>(cells);
     grid = new (std::nothrow) float[static_cast<size_t>(cells)];
-    open_cells = new (std::nothrow) Node*[static_cast<size_t>(cells)]();
+    open_cells = new (std::nothrow) int32_t[static_cast<size_t>(cells)]();
     const bool stored =
         grid != nullptr && open_cells != nullptr &&
         factory.init(setup.node_capacity > 0 ? setup.node_capacity : count) &&
-        open.init(setup.open_capacity > 0 ? setup.open_capacity : count) &&
+        open.init(setup.open_capacity > 0 ? setup.open_capacity : count, factory.size()) &&
         closed.init_cells(width, height);
     if (!stored) {
         release();
@@ -208,7 +338,9 @@ bool Planner::prepare(const PlannerParams& setup) {
     // Unblocked costs land in (1, 2]: value / maximum + 1.
     for (int64_t i = 0; i < cells; ++i) {
         const double value = setup.costs[i];
-        grid[i] = passable(value) ? static_cast<float>(value / maximum + 1.0) : BLOCKED_CELL;
+        const auto normalised = static_cast<float>(value / maximum + 1.0);
+        const float positive = value > 0 ? normalised : BLOCKED_CELL;
+        grid[i] = value <= LARGEST ? positive : BLOCKED_CELL;
     }
 
     params = setup;
@@ -229,10 +361,10 @@ void Planner::reset() {
 void Planner::clear() {
     const int32_t held = open.size() + closed.count();
     if (open_cells != nullptr) {
-        for (int32_t i = 0, n = open.size(); i < n; ++i) {
-            const Node* node = open.at(i);
-            open_cells[cell_of(node->x, node->y)] = nullptr;
-        }
+        open.for_each_item([this](int32_t item) {
+            const Node* node = factory.node_at(item);
+            open_cells[cell_of(node->x, node->y)] = 0;
+        });
     }
     open.clear();
     closed.clear();
@@ -241,43 +373,10 @@ void Planner::clear() {
 }
 
 bool Planner::open_insert(Node* node) {
-    const float score = node->score;
-    int32_t low = 0;
-    int32_t high = open.size();
-    while (low < high) {
-        const int32_t middle = low + (high - low) / 2;
-        if (open.at(middle)->score > score) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    if (!open.insert(low, node)) return false;
-    open_cells[cell_of(node->x, node->y)] = node;
+    const int32_t number = factory.number_of(node);
+    if (!open.push(number, node->score)) return false;
+    open_cells[cell_of(node->x, node->y)] = number + 1;
     return true;
-}
-
-int32_t Planner::open_position(const Node* node) const {
-    // The list is sorted by descending score: the node sits in the run of its score.
-    const float score = node->score;
-    const int32_t n = open.size();
-    int32_t low = 0;
-    int32_t high = n;
-    while (low < high) {
-        const int32_t middle = low + (high - low) / 2;
-        if (open.at(middle)->score > score) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    for (int32_t i = low; i < n && !(open.at(i)->score < score); ++i) {
-        if (open.at(i) == node) return i;
-    }
-    for (int32_t i = n - 1; i >= 0; --i) {
-        if (open.at(i) == node) return i;
-    }
-    return -1;
 }
 
 // ---- AStarPlanner ----
@@ -289,7 +388,7 @@ void AStarPlanner::start() {
     if (node == nullptr) return;
     node->x = params.start_x;
     node->y = params.start_y;
-    if (open.push_back(node)) open_cells[cell_of(node->x, node->y)] = node;
+    open_insert(node);
 }
 
 bool AStarPlanner::search() {
@@ -301,19 +400,20 @@ bool AStarPlanner::search() {
     const int32_t goal_y = params.goal_y;
     const float weight = params.weight;
     const float diagonal_scale = params.scale_diagonal != 0 ? DIAGONAL_SCALE : 1.0f;
+    const std::span<const Step> steps = params.allow_diagonal != 0
+                                            ? std::span<const Step>(NEIGHBOUR_STEPS)
+                                            : std::span<const Step>(ORTHOGONAL_STEPS);
 
-    while (!open.empty) {
-        Node* current = open.back();
-        open.pop_back();
-        open_cells[cell_of(current->x, current->y)] = nullptr;
+    while (!open.empty()) {
+        Node* current = factory.node_at(open.pop());
+        open_cells[cell_of(current->x, current->y)] = 0;
         if (current->x == goal_x && current->y == goal_y) {
             closed.insert(current);
             found = true;
             path_head = current;
             return true;
         }
-        for (const Step& step : NEIGHBOUR_STEPS) {
-            if (step.diagonal && params.allow_diagonal == 0) continue;
+        for (const Step& step : steps) {
             const int32_t nx = current->x + step.dx;
             const int32_t ny = current->y + step.dy;
             if (nx < 0 || ny < 0 || nx >= width || ny >= height) continue;
@@ -335,14 +435,13 @@ bool AStarPlanner::search() {
                 }
                 continue;
             }
-            if (Node* node = open_cells[cell]) {
+            if (open_cells[cell] != 0) {
+                Node* node = factory.node_at(open_cells[cell] - 1);
                 if (node->cost > new_cost) {
-                    open.erase(open_position(node));
-                    open_cells[cell] = nullptr;
                     node->parent = current;
                     node->cost = new_cost;
                     node->score = score;
-                    open_insert(node);
+                    open.update(factory.number_of(node), score);
                 }
                 continue;
             }

@@ -1,5 +1,6 @@
 // Best-first grid search of the A* family: search nodes, their pool, the closed set, the
-// open list kept sorted in a ring buffer, and the planner that find_path runs per query.
+// open list (a heap that pops in the order of a sorted list), and the planner that
+// find_path runs per query.
 #pragma once
 
 #include <algorithm>
@@ -171,6 +172,71 @@ private:
     int32_t step_back(int32_t index) const { return index == 0 ? capacity - 1 : index - 1; }
 };
 
+// The open list as a binary min-heap of items (the planner's node numbers) keyed by (score,
+// insertion number). It hands out exactly the item that a list sorted by descending score
+// gives from its cheap end, where among equal scores the one inserted first leaves first;
+// re-inserting an item with a new score counts as a new insertion. A new score is a new
+// entry: the old one stays in the heap, stale, and is skipped when it comes up, so entries
+// never need to be found.
+class OpenHeap {
+public:
+    int32_t capacity = 0;  // items held at most
+    // Insertion number of the next entry, from 1; renumbered (order kept) before it wraps.
+    uint32_t next_order = 1;
+
+    OpenHeap() = default;
+    OpenHeap(const OpenHeap&) = delete;
+    OpenHeap& operator=(const OpenHeap&) = delete;
+    ~OpenHeap();
+
+    // Room for `slots` items out of 0...items - 1, dropping the old ones; false when there
+    // is no storage.
+    bool init(int32_t slots, int32_t items);
+    void clear();
+    int32_t size() const { return held; }
+    bool empty() const { return held == 0; }
+    bool contains(int32_t item) const {
+        return item >= 0 && item < item_count && live_order[item] != 0;
+    }
+    // Adds an item that is not held yet; false when `capacity` items are held.
+    bool push(int32_t item, float score);
+    // Gives a held item a new score and a new insertion number.
+    void update(int32_t item, float score);
+    // Takes out the held item with the least key; -1 when empty.
+    int32_t pop();
+    // Calls f(item) for every held item.
+    template <class F>
+    void for_each_item(F f) const {
+        for (int32_t i = 0; i < stored; ++i) {
+            if (live(entries[i])) f(entries[i].item);
+        }
+    }
+
+private:
+    struct Entry {
+        uint64_t key;  // ordered score bits above the insertion number
+        int32_t item;
+    };
+    bool live(const Entry& entry) const {
+        return static_cast<uint32_t>(entry.key) == live_order[entry.item];
+    }
+    uint64_t key_for(float score);
+    void add(int32_t item, uint64_t key);
+    void sift_up(int32_t i, Entry entry);
+    void sift_down(int32_t i, Entry entry);
+    void drop_stale();
+    void renumber();
+    void release();
+
+    Entry* entries = nullptr;
+    int32_t stored = 0;  // entries, stale ones included
+    int32_t room = 0;    // entries that fit
+    // Per item: the insertion number of its live entry, 0 when the item is not held.
+    uint32_t* live_order = nullptr;
+    int32_t item_count = 0;
+    int32_t held = 0;
+};
+
 // The closed set. Either 2^hash_bits bucket chains linked through Node::bucket_next, or,
 // when the grid is known, one slot per cell so that every lookup takes constant time.
 class NodeHashTable {
@@ -185,7 +251,14 @@ public:
     // One slot per cell of a width x height grid. False when no storage.
     bool init_cells(int32_t width, int32_t height);
     // The node held for cell (x, y), or null; remembered for remove_found().
-    Node* find(int32_t x, int32_t y);
+    Node* find(int32_t x, int32_t y) {
+        if (grid_width == 0) return find_in_bucket(x, y);
+        found_link = nullptr;
+        if (x < 0 || y < 0 || x >= grid_width || y >= grid_height) return nullptr;
+        Node** slot = &heads[x + static_cast<int64_t>(grid_width) * y];
+        if (*slot != nullptr) found_link = slot;
+        return *slot;
+    }
     // Takes the node found by the last successful find() out of the set.
     void remove_found();
     // Adds a node; false when it is already held (in cell mode: when its cell holds one).
@@ -198,6 +271,7 @@ public:
     int32_t bucket_of(int32_t x, int32_t y) const;
 
 private:
+    Node* find_in_bucket(int32_t x, int32_t y);
     void release();
 
     Node** heads = nullptr;  // bucket heads, or cell slots in cell mode
@@ -225,6 +299,9 @@ public:
     void give_back(int32_t count);
     int32_t size() const { return pool_size; }
     int32_t next_free() const { return next_index; }
+    // Nodes by their place in the pool, so that per-cell tables can hold 32-bit numbers.
+    int32_t number_of(const Node* node) const { return static_cast<int32_t>(node - nodes); }
+    Node* node_at(int32_t number) const { return nodes + number; }
 
 private:
     Node* nodes = nullptr;
@@ -241,7 +318,7 @@ public:
     PlannerParams params;
     float* grid = nullptr;  // width * height normalised costs, BLOCKED_CELL where impassable
     int32_t search_count = 0;
-    FixedDeque<Node*> open;
+    OpenHeap open;
     NodeHashTable closed;
     Node* path_head = nullptr;  // the goal node once found
 
@@ -264,13 +341,12 @@ public:
 
 protected:
     int32_t cell_of(int32_t x, int32_t y) const { return x + params.width * y; }
-    // Inserts by descending score, before the first element whose score is not greater.
+    // Puts a node on the open list; false when the list is full.
     bool open_insert(Node* node);
-    // Position of a node known to be on the open list, or -1.
-    int32_t open_position(const Node* node) const;
     void release();
 
-    Node** open_cells = nullptr;  // per cell: its node while on the open list, else null
+    // Per cell: its node's pool number + 1 while on the open list, else 0.
+    int32_t* open_cells = nullptr;
 };
 
 class AStarPlanner : public Planner {

@@ -1,7 +1,9 @@
-// Monotonic clock and sleep on POSIX clock_gettime / clock_nanosleep.
+// Monotonic clock and sleeps (relative and to an absolute deadline) on POSIX
+// clock_gettime / clock_nanosleep.
 #include "runtime/platform/clock.h"
 
 #include <cerrno>
+#include <cmath>
 #include <ctime>
 
 namespace runtime::platform {
@@ -20,6 +22,21 @@ void sleep_for_ms(double ms) {
     ts.tv_nsec = static_cast<long>((ms - whole * 1000.0) * 1.0e6);
     // A signal may cut the sleep short; sleep the rest.
     while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR) {
+    }
+}
+
+void sleep_until_ms(double deadline_ms) {
+    if (!(deadline_ms > now_ms())) return;
+    timespec ts{};
+    const double seconds = std::floor(deadline_ms / 1000.0);
+    ts.tv_sec = static_cast<time_t>(seconds);
+    ts.tv_nsec = static_cast<long>((deadline_ms - seconds * 1000.0) * 1.0e6);
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    // An absolute deadline: a signal that cuts the sleep short costs no drift.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
 }
 

@@ -1,7 +1,5 @@
 // Bitmap fonts: loading into the font slots of the sprite store, the built-in font as
-// fallback, and text drawn as one batch of quads per string.
-#include <GL/gl.h>
-
+// fallback, and text built as one batch of quads per string that joins the sprite batch.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -124,7 +122,6 @@ void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, 
     if (length > static_cast<size_t>((1 << 28) / 4)) return;
     VertexList<BatchVertex>& batch = engine->batch_vertices;
     if (!batch.reserve(static_cast<int32_t>(length * 4))) return;
-    bind_sprite(slot_number);
 
     const CellGrid g = grid_of(slot.width, slot.height);
     const float dv = (static_cast<float>(slot.height) / slot.texture_height) / g.rows;
@@ -145,7 +142,8 @@ void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, 
         px += advance;
     }
     batch.count = static_cast<int32_t>(length * 4);
-    draw_batch(GL_QUADS);
+    // Drawn with the sprites around it that share the font's texture.
+    batch_quads(engine, slot_number, false, batch.items, batch.count);
 }
 
 }  // namespace runtime

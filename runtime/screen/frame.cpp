@@ -1,6 +1,6 @@
 // Frame presentation and timing. The limiter keeps the deadline grid and pumps events
-// while it waits, but sleeps while more than LIMITER_SPIN_MS remain instead of
-// spinning the whole frame.
+// while it waits; it sleeps to an absolute deadline and spins only for the last stretch,
+// as long as its recent sleeps have mostly been seen to overrun.
 #include "runtime/screen/frame.h"
 
 #include <GL/gl.h>
@@ -27,6 +27,27 @@ void seam_sleep(double ms) {
         platform::sleep_for_ms(ms);
 }
 
+// Sleeps to a deadline on the runtime clock and notes how late the sleep woke.
+void limiter_sleep_until(double deadline) {
+    const TimingSeams& seams = timing_seams();
+    if (seams.sleep_until) {
+        seams.sleep_until(deadline);
+    } else if (seams.clock) {
+        seam_sleep(deadline - now_ms());
+    } else {
+        platform::sleep_until_ms(deadline);
+    }
+    LimiterState& state = limiter_state();
+    state.lateness[static_cast<size_t>(state.next)] = std::max(0.0, now_ms() - deadline);
+    state.next = (state.next + 1) % LIMITER_SAMPLES;
+    state.samples = std::min(state.samples + 1, LIMITER_SAMPLES);
+    std::array<double, LIMITER_SAMPLES> sorted = state.lateness;
+    std::sort(sorted.begin(), sorted.begin() + state.samples);
+    const int covered = (state.samples * LIMITER_COVERED_PERCENT + 99) / 100;
+    state.margin = std::min(sorted[static_cast<size_t>(covered - 1)] + LIMITER_MIN_SPIN_MS,
+                            LIMITER_MAX_SPIN_MS);
+}
+
 // Numbers reach commands as doubles and mean int32, truncated towards zero.
 int to_int32(double value) {
     if (!(value == value)) return 0;
@@ -42,6 +63,16 @@ TimingSeams& timing_seams() {
     return record;
 }
 
+LimiterState& limiter_state() {
+    static LimiterState record;
+    return record;
+}
+
+double limiter_spin_margin() {
+    const double fixed = timing_seams().fixed_spin_ms;
+    return fixed > 0 ? fixed : limiter_state().margin;
+}
+
 double now_ms() {
     const TimingSeams& seams = timing_seams();
     return seams.clock ? seams.clock() : platform::now_ms();
@@ -54,6 +85,7 @@ double pump_messages() {
 
 double present_frame() {
     const ScreenHooks& hooks = screen_hooks();
+    if (hooks.flush_2d) hooks.flush_2d();
     if (hooks.end_render_target) hooks.end_render_target();
     platform::swap_buffers();
     if (platform::has_gl_context()) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -66,9 +98,9 @@ double present_frame() {
         platform::pump_events();
         now = now_ms();
         if (now > w.next_frame_time) break;
-        const double remaining = w.next_frame_time - now;
-        if (!busy && remaining > LIMITER_SPIN_MS)
-            seam_sleep(std::min(remaining - LIMITER_SPIN_MS, LIMITER_MAX_SLEEP_MS));
+        if (busy) continue;
+        const double wake = w.next_frame_time - limiter_spin_margin();
+        if (wake > now) limiter_sleep_until(std::min(wake, now + LIMITER_MAX_SLEEP_MS));
     }
     // The deadline moves on a fixed grid; late frames are not made up.
     double next = w.next_frame_time + w.frame_time;
@@ -107,6 +139,7 @@ void show_screen() {
 
 void clear_screen() {
     const ScreenHooks& hooks = screen_hooks();
+    if (hooks.flush_2d) hooks.flush_2d();
     if (hooks.free_screen_background) hooks.free_screen_background();
     if (platform::has_gl_context()) glClear(GL_COLOR_BUFFER_BIT);
 }

@@ -20,6 +20,7 @@ extern "C" {
 
 #include "runtime/core/lifecycle.h"
 #include "runtime/files/packed_archive.h"
+#include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keys.h"
 #include "runtime/input/mouse.h"
@@ -124,6 +125,7 @@ void draw_frame(VideoPlayer& p, const VideoRect& rect, int client_w, int client_
     int strides[4] = {w * 4, 0, 0, 0};
     sws_scale(p.scaler, p.frame->data, p.frame->linesize, 0, h, planes, strides);
 
+    flush_sprite_batch();
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();

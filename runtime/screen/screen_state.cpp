@@ -143,6 +143,7 @@ void reset_screen() {
     platform::delete_gl_context();
     s = ScreenState{};
     timing_seams() = TimingSeams{};
+    limiter_state() = LimiterState{};
     // The software warning is once per process, not per window.
     WindowState& w = window_state();
     const bool warned = w.software_warning_shown;

@@ -32,6 +32,8 @@ ScreenState& screen_state();
 
 // How upper modules join in; every hook is optional (empty: the step does nothing).
 struct ScreenHooks {
+    // 2D engine: draw the quads it has collected, before the frame or the buffer changes.
+    std::function<void()> flush_2d;
     // 2D engine: viewport and fixed 2D state; 0 or less for width/height = whole screen.
     std::function<void(int x, int y, int width, int height)> reset_2d_state;
     // 2D engine: drawing back to the screen when an off-screen target is in use.

@@ -327,3 +327,19 @@ TEST(LayerDecoder, ACompressionBombStopsAtTheMapsSize) {
     EXPECT_EQ(decoder.feed(text), DecodeFailure::too_many_cells);
     EXPECT_EQ(receiver.count, 10u);
 }
+
+TEST(LayerDecoder, ABadCharacterFailsAsItWouldInAnyPieces) {
+    // The bytes before a bad character are decoded first, whether they came in an earlier
+    // piece or in the same one: here they already hold more cells than the layer has.
+    const std::string text = base64(compressed(little_endian({1, 2, 3}), LayerCompression::zlib)) + "!";
+    for (size_t piece : {size_t{1}, size_t{5}, text.size()}) {
+        CountingReceiver receiver;
+        app::LayerDecoder decoder(LayerEncoding::base64, LayerCompression::zlib, 2, receiver);
+        DecodeFailure failure = DecodeFailure::none;
+        for (size_t at = 0; at < text.size() && failure == DecodeFailure::none; at += piece) {
+            failure = decoder.feed(std::string_view(text).substr(at, piece));
+        }
+        EXPECT_EQ(failure, DecodeFailure::too_many_cells) << "piece " << piece;
+        EXPECT_EQ(receiver.count, 2u) << "piece " << piece;
+    }
+}

@@ -59,6 +59,7 @@ TEST(IniParse, KeyLineRules) {
         "spaced \t = x ; not a comment\n"
         "tabs=v\t\t\n"
         "high=v\xC3\xA9\n"
+        "only_high=\xC3\xA9\n"
         "   indented=yes\n"
         "dup=first\n"
         "DUP=second\n");
@@ -70,6 +71,7 @@ TEST(IniParse, KeyLineRules) {
     EXPECT_EQ(lookup(store, "S", "spaced"), "x ; not a comment");
     EXPECT_EQ(lookup(store, "S", "tabs"), "v");
     EXPECT_EQ(lookup(store, "S", "high"), "v");  // trailing bytes 128-255 go too
+    EXPECT_EQ(lookup(store, "S", "only_high"), "NO_DATA");  // and then leave no value
     EXPECT_EQ(lookup(store, "S", "indented"), "yes");
     EXPECT_EQ(lookup(store, "S", "dup"), "first");
 }

@@ -57,6 +57,7 @@ protected:
     // RGBA of a pixel in 2D coordinates, alpha in bits 24..31.
     static uint32_t pixel_rgba(int x, int y) {
         uint8_t p[4] = {};
+        flush_sprite_batch();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(x, TEST_SCREEN_H - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
         return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -91,6 +92,7 @@ protected:
 inline std::vector<uint8_t> read_block(int x, int y, int w, int h) {
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
     std::vector<uint8_t> rows(rgb.size());
+    flush_sprite_batch();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, TEST_SCREEN_H - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
     for (int r = 0; r < h; ++r) {

@@ -145,6 +145,28 @@ TEST_F(ScenePixels, TextInThreeDIsCentredOnItsPoint) {
     }
 }
 
+// 2D drawing is queued; every 3D command that changes the OpenGL state sends it first, so
+// a sprite drawn just before lands where the 2D state put it.
+TEST_F(ScenePixels, SpritesDrawnBefore3DKeepTheir2DPlace) {
+    load(make_bmp("s.bmp", 8, 8, [](int, int) { return GREEN; }), 5);
+    const std::vector<void (*)()> next_commands = {
+        [] { start_3d(1, 100, 45); },
+        [] { set_fog(0xFFFFFF, 0, 1, 2); },
+        [] { draw_point_3d(0, 0, 0, 1, 0xFF); },
+        [] { use_shader(-1); },
+    };
+    for (size_t i = 0; i < next_commands.size(); ++i) {
+        SCOPED_TRACE(i);
+        set_2d_viewport(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        draw_sprite(5, 20, 30);
+        next_commands[i]();
+        flush_sprite_batch();
+        EXPECT_EQ(pixel(23, 33), GREEN);
+        EXPECT_EQ(pixel(19, 33), 0u);
+    }
+}
+
 TEST_F(ScenePixels, WireShapesStayOnTheirOutline) {
     const float centre[3] = {0, 0, 0};
     const float a[3] = {60, 0, 0}, b[3] = {0, 30, 0}, c[3] = {0, 0, 10};

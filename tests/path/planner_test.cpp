@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <random>
@@ -119,6 +120,47 @@ TEST(FixedDeque, RefusesWithoutStorage) {
     EXPECT_FALSE(deque.push_back(1));
     EXPECT_FALSE(deque.push_front(1));
     EXPECT_FALSE(deque.insert(0, 1));
+}
+
+// The heap against the list it replaces: sorted by descending score, a new entry placed
+// before the first one whose score is not greater, the cheap end popped. Few distinct
+// scores make many ties; starting the insertion numbers near their end forces renumbering.
+TEST(OpenHeap, PopsWhatTheSortedListPops) {
+    std::mt19937 random(5);
+    for (const uint32_t first_order : {0u, 0xFFFFFFFFu - 50}) {
+        runtime::OpenHeap heap;
+        ASSERT_TRUE(heap.init(40, 64));
+        heap.next_order = first_order;
+        std::vector<std::pair<float, int32_t>> list;  // (score, cell), cheap end last
+        const auto list_insert = [&](int32_t cell, float score) {
+            auto at = std::find_if(list.begin(), list.end(),
+                                   [&](const auto& e) { return e.first <= score; });
+            list.insert(at, {score, cell});
+        };
+        for (int op = 0; op < 3000; ++op) {
+            const auto cell = static_cast<int32_t>(random() % 64);
+            const float score = static_cast<float>(random() % 6) * (op % 2 == 0 ? 0.5f : -0.5f);
+            const bool held = heap.contains(cell);
+            const auto n = static_cast<int32_t>(list.size());
+            if (random() % 3 == 0) {
+                const int32_t popped = heap.pop();
+                ASSERT_EQ(popped, n == 0 ? -1 : list.back().second) << "op " << op;
+                if (n > 0) list.pop_back();
+            } else if (held) {
+                heap.update(cell, score);
+                list.erase(std::find_if(list.begin(), list.end(),
+                                        [&](const auto& e) { return e.second == cell; }));
+                list_insert(cell, score);
+            } else {
+                ASSERT_EQ(heap.push(cell, score), n < 40);
+                if (n < 40) list_insert(cell, score);
+            }
+            ASSERT_EQ(heap.size(), static_cast<int32_t>(list.size()));
+        }
+        heap.clear();
+        EXPECT_TRUE(heap.empty());
+        EXPECT_FALSE(heap.contains(list.empty() ? 0 : list.back().second));
+    }
 }
 
 TEST(NodeHashTable, BucketsFollowTheLowBitsOfBothCoordinates) {

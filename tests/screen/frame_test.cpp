@@ -1,8 +1,10 @@
 // The frame limiter's deadline grid and the timer commands, on a clock the test drives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/core/lifecycle.h"
@@ -13,11 +15,14 @@
 namespace runtime {
 namespace {
 
-// Every clock read moves time on by `tick`; every sleep moves it on by the sleep.
+// Every clock read moves time on by `tick`; every sleep moves it on by the sleep, and a
+// sleep to a deadline wakes `late` ms after it.
 struct FakeClock {
     double time = 0;
     double tick = 0.25;
+    double late = 0;
     std::vector<double> sleeps;
+    std::vector<std::pair<double, double>> deadlines;  // (time asked, deadline)
     void install() {
         timing_seams().clock = [this] {
             const double t = time;
@@ -27,6 +32,10 @@ struct FakeClock {
         timing_seams().sleep = [this](double ms) {
             sleeps.push_back(ms);
             time += ms;
+        };
+        timing_seams().sleep_until = [this](double deadline) {
+            deadlines.emplace_back(time, deadline);
+            time = std::max(time, deadline) + late;
         };
     }
 };
@@ -56,21 +65,47 @@ TEST_F(FrameTiming, WaitsUntilPastTheDeadlineAndMovesItOneStep) {
     EXPECT_DOUBLE_EQ(w.next_frame_time, 110.0);
 }
 
-TEST_F(FrameTiming, SleepsWhileMoreThanTwoMsRemainThenSpins) {
+// The spin margin covers the wake-ups of nearly all recent sleeps (plus the minimum), up to
+// the maximum: a stray late one leaves it alone, a slow phase raises it and is forgotten
+// once LIMITER_SAMPLES sleeps have passed.
+TEST_F(FrameTiming, LimiterSleepsToDeadlinesAndLearnsItsSpinMargin) {
     WindowState& w = window_state();
+    w.frame_time = 1000.0 / 60;
     w.next_frame_time = 100;
-    w.frame_time = 10;
     clock_.time = 50;
-    present_frame();
-    ASSERT_FALSE(clock_.sleeps.empty());
-    double t = 50;
-    for (double ms : clock_.sleeps) {
-        EXPECT_LE(ms, LIMITER_MAX_SLEEP_MS);
-        EXPECT_GT(ms, 0.0);
-        t += ms;
+    EXPECT_DOUBLE_EQ(limiter_spin_margin(), LIMITER_MAX_SPIN_MS);  // nothing seen yet
+    struct Phase {
+        double late;
+        int frames;
+        double margin;
+    };
+    for (const Phase& phase : {Phase{0.4, LIMITER_SAMPLES, 0.5}, Phase{5.0, 1, 0.5},
+                               Phase{5.0, LIMITER_SAMPLES / 4, LIMITER_MAX_SPIN_MS},
+                               Phase{0.0, LIMITER_SAMPLES, LIMITER_MIN_SPIN_MS}}) {
+        clock_.late = phase.late;
+        for (int i = 0; i < phase.frames; ++i) {
+            const double deadline = w.next_frame_time;
+            clock_.deadlines.clear();
+            present_frame();
+            ASSERT_FALSE(clock_.deadlines.empty());
+            for (const auto& [asked, until] : clock_.deadlines) {
+                EXPECT_LE(until - asked, LIMITER_MAX_SLEEP_MS + 1e-9);
+                EXPECT_LE(until, deadline - LIMITER_MIN_SPIN_MS + 1e-9);
+            }
+            // Whenever the margin covers the lateness, the spin ends on the first read past
+            // the deadline.
+            const double stop = clock_.time - clock_.tick;
+            if (phase.late + LIMITER_MIN_SPIN_MS <= limiter_spin_margin()) {
+                EXPECT_GT(stop, deadline);
+                EXPECT_LE(stop, deadline + clock_.tick);
+            }
+        }
+        EXPECT_NEAR(limiter_spin_margin(), phase.margin, 1e-9) << "late " << phase.late;
     }
-    // No sleep reaches into the last LIMITER_SPIN_MS before the deadline.
-    EXPECT_LE(t, 100.0 - LIMITER_SPIN_MS + 1.0);
+    // Once learned, the last sleep of a frame ends the margin before its deadline.
+    EXPECT_NEAR(clock_.deadlines.back().second,
+                w.next_frame_time - w.frame_time - LIMITER_MIN_SPIN_MS, 1e-9);
+    EXPECT_TRUE(clock_.sleeps.empty());  // no relative sleeps in the limiter
 }
 
 TEST_F(FrameTiming, BusyWaitSwitchNeverSleeps) {

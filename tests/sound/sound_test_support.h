@@ -122,7 +122,7 @@ protected:
     std::vector<Frame> recorded() const {
         const std::string bytes = test_support::read_file(recording_);
         std::vector<Frame> frames(bytes.size() / sizeof(Frame));
-        std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
+        if (!frames.empty()) std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
         return frames;
     }
     DynString wave_file(const WaveSpec& spec) {
