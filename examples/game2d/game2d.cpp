@@ -4,6 +4,7 @@
 // keyboard and joystick input.
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <vector>
 
 #include "common/run_options.h"
@@ -27,10 +28,19 @@ struct Thing {
     double x = 0, y = 0, dx = 0, dy = 0;
 };
 
+// Places come from the runtime's generator, which start-up seeds from the clock; the demo
+// draws them from a fixed sequence instead, so every demo run plays the same game.
+std::minstd_rand demo_places(2024);
+bool demo = false;
+
+double random_below(int n) {
+    return demo ? static_cast<double>(demo_places() % static_cast<unsigned>(n + 1)) : random_int(n);
+}
+
 Thing random_place(int size) {
     Thing t;
-    t.x = random_int(SCREEN_W - size);
-    t.y = TOP + random_int(BOTTOM - TOP - size);
+    t.x = random_below(SCREEN_W - size);
+    t.y = TOP + random_below(BOTTOM - TOP - size);
     return t;
 }
 
@@ -69,7 +79,7 @@ void draw_playfield() {
 
 void game() {
     const example::RunOptions options = example::read_run_options();
-    if (options.demo) seed_random(2024);  // the same game every demo run
+    demo = options.demo;
 
     if (load_animated_sprite("hero.png", HERO, HERO_SIZE, HERO_SIZE) == 0) example::missing_file("hero.png");
     if (load_animated_sprite("coin.png", COIN, COIN_SIZE, COIN_SIZE) == 0) example::missing_file("coin.png");
