@@ -125,15 +125,15 @@ protected:
         if (!frames.empty()) std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(Frame));
         return frames;
     }
-    DynString wave_file(const WaveSpec& spec) {
+    DynString wave_file(const WaveSpec& form) {
         const std::string path = temp_.file("sound" + std::to_string(++files_) + ".wav");
-        EXPECT_TRUE(test_support::write_file(path, make_wave(spec)));
+        EXPECT_TRUE(test_support::write_file(path, make_wave(form)));
         return DynString(path.c_str());
     }
     // One play of the file in a recording of its own, to its end.
-    std::vector<Frame> record_play(const WaveSpec& spec, double pan, double volume) {
+    std::vector<Frame> record_play(const WaveSpec& form, double pan, double volume) {
         EXPECT_TRUE(start_recording());
-        EXPECT_EQ(load_sound(wave_file(spec), 5, 1), 1.0);
+        EXPECT_EQ(load_sound(wave_file(form), 5, 1), 1.0);
         EXPECT_EQ(play_sound(5, pan, volume), 5 * 256.0);
         EXPECT_EQ(sound_playing(5 * 256), 1.0);
         EXPECT_TRUE(eventually([] { return sound_playing(5 * 256) == 0.0; }));

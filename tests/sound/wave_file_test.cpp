@@ -13,40 +13,40 @@ std::span<const uint8_t> bytes_of(const std::string& s) {
 
 struct WaveCase {
     const char* name;
-    WaveSpec spec;
+    WaveSpec form;
     WaveStatus status;
     uint16_t channels;  // the buffer's, when it loads
 };
 
 TEST(WaveFile, HeaderLayoutsAndDamage) {
-    auto spec = [](std::function<void(WaveSpec&)> change) { return constant_wave(8, "\1\1", change); };
+    auto form = [](std::function<void(WaveSpec&)> change) { return constant_wave(8, "\1\1", change); };
     const WaveCase cases[] = {
-        {"16-bit stereo", spec([](WaveSpec& w) { w.channels = 2; }), WaveStatus::OK, 2},
-        {"8-bit mono with fact", spec([](WaveSpec& w) { w.bits = 8; w.fact_size = 4; }), WaveStatus::OK, 1},
-        {"fact of exactly 1024", spec([](WaveSpec& w) { w.fact_size = 1024; }), WaveStatus::OK, 1},
-        {"format 30: 14 bytes more", spec([](WaveSpec& w) { w.format_size = 30; }), WaveStatus::OK, 1},
-        {"format 18 by its size", spec([](WaveSpec& w) { w.format_size = 18; }), WaveStatus::OK, 1},
+        {"16-bit stereo", form([](WaveSpec& w) { w.channels = 2; }), WaveStatus::OK, 2},
+        {"8-bit mono with fact", form([](WaveSpec& w) { w.bits = 8; w.fact_size = 4; }), WaveStatus::OK, 1},
+        {"fact of exactly 1024", form([](WaveSpec& w) { w.fact_size = 1024; }), WaveStatus::OK, 1},
+        {"format 30: 14 bytes more", form([](WaveSpec& w) { w.format_size = 30; }), WaveStatus::OK, 1},
+        {"format 18 by its size", form([](WaveSpec& w) { w.format_size = 18; }), WaveStatus::OK, 1},
         {"format 18 with 14 bytes more",
-         spec([](WaveSpec& w) { w.format_size = 18; w.format_extra = 14; }), WaveStatus::OK, 1},
+         form([](WaveSpec& w) { w.format_size = 18; w.format_extra = 14; }), WaveStatus::OK, 1},
         {"huge format size, 14 bytes more",
-         spec([](WaveSpec& w) { w.format_size = 0xFFFFFFFF; w.format_extra = 14; }), WaveStatus::OK, 1},
-        {"fact over 1024", spec([](WaveSpec& w) { w.fact_size = 1025; }), WaveStatus::FACT_TOO_LARGE, 0},
-        {"data size past the end", spec([](WaveSpec& w) { w.data_size = 17; }), WaveStatus::TRUNCATED, 0},
-        {"data size 4 GiB", spec([](WaveSpec& w) { w.data_size = 0xFFFFFFFF; }), WaveStatus::TRUNCATED, 0},
+         form([](WaveSpec& w) { w.format_size = 0xFFFFFFFF; w.format_extra = 14; }), WaveStatus::OK, 1},
+        {"fact over 1024", form([](WaveSpec& w) { w.fact_size = 1025; }), WaveStatus::FACT_TOO_LARGE, 0},
+        {"data size past the end", form([](WaveSpec& w) { w.data_size = 17; }), WaveStatus::TRUNCATED, 0},
+        {"data size 4 GiB", form([](WaveSpec& w) { w.data_size = 0xFFFFFFFF; }), WaveStatus::TRUNCATED, 0},
         {"cut after the fact",
-         spec([](WaveSpec& w) { w.fact_size = 1000; w.samples.clear(); w.data_tag = ""; }),
+         form([](WaveSpec& w) { w.fact_size = 1000; w.samples.clear(); w.data_tag = ""; }),
          WaveStatus::TRUNCATED, 0},
-        {"LIST before data", spec([](WaveSpec& w) { w.data_tag = "LIST"; }), WaveStatus::NO_DATA, 0},
-        {"no channels", spec([](WaveSpec& w) { w.channels = 0; w.block_align = 2; }), WaveStatus::BAD_FORMAT, 0},
-        {"no block align", spec([](WaveSpec& w) { w.block_align = 0; }), WaveStatus::BAD_FORMAT, 0},
-        {"24 bits", spec([](WaveSpec& w) { w.bits = 24; }), WaveStatus::BAD_FORMAT, 0},
-        {"rate 0", spec([](WaveSpec& w) { w.rate = 0; }), WaveStatus::BAD_FORMAT, 0},
+        {"LIST before data", form([](WaveSpec& w) { w.data_tag = "LIST"; }), WaveStatus::NO_DATA, 0},
+        {"no channels", form([](WaveSpec& w) { w.channels = 0; w.block_align = 2; }), WaveStatus::BAD_FORMAT, 0},
+        {"no block align", form([](WaveSpec& w) { w.block_align = 0; }), WaveStatus::BAD_FORMAT, 0},
+        {"24 bits", form([](WaveSpec& w) { w.bits = 24; }), WaveStatus::BAD_FORMAT, 0},
+        {"rate 0", form([](WaveSpec& w) { w.rate = 0; }), WaveStatus::BAD_FORMAT, 0},
         {"frame smaller than its samples",
-         spec([](WaveSpec& w) { w.channels = 2; w.block_align = 2; }), WaveStatus::BAD_FORMAT, 0},
-        {"less than a frame", spec([](WaveSpec& w) { w.channels = 2; w.samples = "\1\2"; }), WaveStatus::EMPTY, 0},
+         form([](WaveSpec& w) { w.channels = 2; w.block_align = 2; }), WaveStatus::BAD_FORMAT, 0},
+        {"less than a frame", form([](WaveSpec& w) { w.channels = 2; w.samples = "\1\2"; }), WaveStatus::EMPTY, 0},
     };
     for (const WaveCase& c : cases) {
-        const std::string file = make_wave(c.spec);
+        const std::string file = make_wave(c.form);
         const WaveInfo info = parse_wave(bytes_of(file));
         EXPECT_EQ(info.status, c.status) << c.name;
         if (c.status != WaveStatus::OK) {
@@ -54,7 +54,7 @@ TEST(WaveFile, HeaderLayoutsAndDamage) {
             continue;
         }
         EXPECT_EQ(info.channels, c.channels) << c.name;
-        EXPECT_EQ(file.substr(info.data_offset), c.spec.samples) << c.name;
+        EXPECT_EQ(file.substr(info.data_offset), c.form.samples) << c.name;
     }
 }
 
