@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/core/error_log.h"
+#include "bench_clock.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/platform/window.h"
@@ -59,17 +60,10 @@ void end_frame() {
     glFinish();
 }
 
-// CPU time of the whole process (the driver's rendering threads included), ms.
-double process_cpu_ms() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 // Counters of a frame loop that started at process CPU time `cpu_start`.
 void finish_frame(benchmark::State& state, int64_t sprites, double cpu_start) {
     state.counters["proc_cpu_ms"] =
-        (process_cpu_ms() - cpu_start) / static_cast<double>(state.iterations());
+        (bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID) - cpu_start) / static_cast<double>(state.iterations());
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["sprites/s"] = benchmark::Counter(
@@ -78,7 +72,7 @@ void finish_frame(benchmark::State& state, int64_t sprites, double cpu_start) {
 
 void BM_DrawSprite32x32_10000PerFrame(benchmark::State& state) {
     if (!set_up_once()) return state.SkipWithError("no offscreen OpenGL");
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         for (int i = 0; i < SPRITES_PER_FRAME; ++i) draw_sprite(SPRITE, x_of(i), y_of(i));
@@ -95,7 +89,7 @@ void BM_Baseline_10000QuadsInOneBatch(benchmark::State& state) {
     const SpriteSlot& s = e->sprites[SPRITE];
     const float u = static_cast<float>(s.width) / s.texture_width;
     const float v = static_cast<float>(s.height) / s.texture_height;
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         e->batch_vertices.reserve(SPRITES_PER_FRAME * 4);
@@ -119,7 +113,7 @@ BENCHMARK(BM_Baseline_10000QuadsInOneBatch)->Unit(benchmark::kMillisecond)->UseR
 // Baseline: one draw call per sprite, as without the batch.
 void BM_Baseline_10000SpritesOneCallEach(benchmark::State& state) {
     if (!set_up_once()) return state.SkipWithError("no offscreen OpenGL");
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         for (int i = 0; i < SPRITES_PER_FRAME; ++i) {
@@ -134,7 +128,7 @@ BENCHMARK(BM_Baseline_10000SpritesOneCallEach)->Unit(benchmark::kMillisecond)->U
 
 void BM_AlphaBlendedSprite32x32_2000PerFrame(benchmark::State& state) {
     if (!set_up_once()) return state.SkipWithError("no offscreen OpenGL");
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         set_alpha_mode(-0.5);
@@ -149,7 +143,7 @@ BENCHMARK(BM_AlphaBlendedSprite32x32_2000PerFrame)->Unit(benchmark::kMillisecond
 void BM_PrintText1000CharactersPerFrame(benchmark::State& state) {
     if (!set_up_once()) return state.SkipWithError("no offscreen OpenGL");
     const DynString text(std::string(TEXT_LENGTH, 'W').c_str());
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         print_text(text, 0, 100);
@@ -162,7 +156,7 @@ BENCHMARK(BM_PrintText1000CharactersPerFrame)->Unit(benchmark::kMillisecond)->Us
 // Baseline for text: 1000 single 8 x 8 quads of the font, one draw call each.
 void BM_Baseline_1000SingleQuadsOfTheFont(benchmark::State& state) {
     if (!set_up_once()) return state.SkipWithError("no offscreen OpenGL");
-    const double cpu_start = process_cpu_ms();
+    const double cpu_start = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         for (int i = 0; i < TEXT_LENGTH; ++i) {

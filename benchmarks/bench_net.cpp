@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "runtime/net/session.h"
+#include "bench_clock.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/net.h"
@@ -40,25 +41,6 @@ struct Stats {
     int64_t expected = 0;
     int64_t errors = 0;  // duplicates, messages out of order, wrong senders
 };
-
-double monotonic_ms() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1.0e6;
-}
-
-double cpu_ms() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1.0e6;
-}
-
-double percentile(std::vector<float>& values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t at = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
-    return values[std::min(at, values.size() - 1)];
-}
 
 bool put(int fd, const void* data, size_t n) {
     const char* at = static_cast<const char*>(data);
@@ -148,7 +130,7 @@ struct Child {
             for (;;) {
                 const runtime::DynString got = runtime::net_receive(mine[static_cast<size_t>(j)]);
                 if (got.length == 0) break;
-                const double now = monotonic_ms();
+                const double now = bench::clock_ms(CLOCK_MONOTONIC);
                 int s = -1;
                 int m = -1;
                 double sent_at = 0;
@@ -167,25 +149,25 @@ struct Child {
             }
         }
     };
-    double tick = monotonic_ms();
+    double tick = bench::clock_ms(CLOCK_MONOTONIC);
     for (int m = 0; m < c.messages; ++m) {
         for (int j = 0; j < c.players; ++j) {
             const int g = index * c.players + j;
             const int t = target_of(g, m, total);
             char text[64];
-            std::snprintf(text, sizeof text, "%d %d %.4f", g, m, monotonic_ms());
+            std::snprintf(text, sizeof text, "%d %d %.4f", g, m, bench::clock_ms(CLOCK_MONOTONIC));
             stats.sent += static_cast<int64_t>(runtime::net_send(
                 mine[static_cast<size_t>(j)], t < 0 ? 0 : ids[static_cast<size_t>(t)], text));
         }
         drain();
         tick += c.interval_ms;
-        while (monotonic_ms() < tick) {
-            runtime::platform::sleep_for_ms(std::min(1.0, tick - monotonic_ms()));
+        while (bench::clock_ms(CLOCK_MONOTONIC) < tick) {
+            runtime::platform::sleep_for_ms(std::min(1.0, tick - bench::clock_ms(CLOCK_MONOTONIC)));
             drain();
         }
     }
-    const double deadline = monotonic_ms() + 120000;
-    while (stats.received + stats.errors < stats.expected && monotonic_ms() < deadline) {
+    const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 120000;
+    while (stats.received + stats.errors < stats.expected && bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
         runtime::platform::sleep_for_ms(1);
         drain();
     }
@@ -233,8 +215,8 @@ bool soak(const Config& c, const char* label) {
     }
     const bool complete = ids.size() == static_cast<size_t>(c.programs * c.players) &&
                           std::count(ids.begin(), ids.end(), -1) == 0;
-    const double wall0 = monotonic_ms();
-    const double cpu0 = cpu_ms();
+    const double wall0 = bench::clock_ms(CLOCK_MONOTONIC);
+    const double cpu0 = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     const std::vector<int32_t> none;  // tells a program to give up
     for (Child& child : children) put_vector(child.to, complete ? ids : none);
     Stats all;
@@ -250,8 +232,8 @@ bool soak(const Config& c, const char* label) {
             latencies.insert(latencies.end(), l.begin(), l.end());
         }
     }
-    const double wall = monotonic_ms() - wall0;
-    const double cpu = cpu_ms() - cpu0;
+    const double wall = bench::clock_ms(CLOCK_MONOTONIC) - wall0;
+    const double cpu = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
     for (Child& child : children) {
         close(child.to);
         close(child.from);
@@ -270,8 +252,8 @@ bool soak(const Config& c, const char* label) {
     std::printf("  %.0f messages sent/s, %.0f deliveries/s over %.0f ms\n",
                 static_cast<double>(all.sent) * 1000.0 / wall,
                 static_cast<double>(all.received) * 1000.0 / wall, wall);
-    const double p50 = percentile(latencies, 0.5);
-    const double p99 = percentile(latencies, 0.99);
+    const double p50 = bench::percentile(latencies, 0.5);
+    const double p99 = bench::percentile(latencies, 0.99);
     std::printf("  net_send -> net_receive: median %.2f ms, p99 %.2f ms\n", p50, p99);
     std::printf("  host CPU %.0f ms (%.1f %% of one core)\n", cpu, 100.0 * cpu / wall);
     return ok;
@@ -293,8 +275,8 @@ void transport_baseline(int rounds) {
         put(up[1], &port, sizeof port);
         int connection = runtime::platform::NO_SOCKET;
         uint8_t bytes[64];
-        const double deadline = monotonic_ms() + 60000;
-        while (monotonic_ms() < deadline) {
+        const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 60000;
+        while (bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
             if (connection == runtime::platform::NO_SOCKET)
                 connection = runtime::platform::datagram_accept(listener);
             const long n = runtime::platform::datagram_read(connection, bytes, sizeof bytes);
@@ -311,19 +293,19 @@ void transport_baseline(int rounds) {
     std::vector<float> one_way;
     uint8_t bytes[64] = {1};
     for (int i = 0; i < rounds && s != runtime::platform::NO_SOCKET; ++i) {
-        const double t0 = monotonic_ms();
+        const double t0 = bench::clock_ms(CLOCK_MONOTONIC);
         runtime::platform::datagram_write(s, bytes, 17);
         while (runtime::platform::datagram_read(s, bytes, sizeof bytes) == 0) {
         }
-        one_way.push_back(static_cast<float>((monotonic_ms() - t0) / 2));
+        one_way.push_back(static_cast<float>((bench::clock_ms(CLOCK_MONOTONIC) - t0) / 2));
     }
     runtime::platform::datagram_close(s);
     runtime::platform::net_stop();
     waitpid(pid, nullptr, 0);
     close(up[0]);
     std::printf("baseline: bare message connection, %d round trips\n", rounds);
-    std::printf("  one way: median %.3f ms, p99 %.3f ms\n", percentile(one_way, 0.5),
-                percentile(one_way, 0.99));
+    std::printf("  one way: median %.3f ms, p99 %.3f ms\n", bench::percentile(one_way, 0.5),
+                bench::percentile(one_way, 0.99));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "runtime/core/dyn_array.h"
+#include "bench_clock.h"
 #include "runtime/path/find_path.h"
 #include "tests/path/reference_planner.h"
 
@@ -158,12 +159,6 @@ Measure measure(F&& query) {
 
 // ---- baseline: a textbook binary-heap A* on the same normalised costs ----
 
-double cpu_ms() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 // g-scores, closed flags and parents in flat arrays, std::priority_queue with lazy
 // deletion, f = g + Manhattan distance. Same input and output as find_path.
 Points textbook_astar(const runtime::DynArray<double>& costs, const Query& q) {
@@ -282,11 +277,11 @@ void heap_baseline_table(const Settings& settings, int32_t reach) {
         for (int i = 0; i < settings.heap_queries; ++i) {
             const Query q = random_query(grid, size, reach, random);
             Points ours, heap;
-            double c0 = cpu_ms();
+            double c0 = bench::clock_ms(CLOCK_THREAD_CPUTIME_ID);
             heap_ms += measure([&] { heap = textbook_astar(costs, q); }).milliseconds;
-            double c1 = cpu_ms();
+            double c1 = bench::clock_ms(CLOCK_THREAD_CPUTIME_ID);
             ours_ms += measure([&] { ours = run_ours(costs, 0.5, q); }).milliseconds;
-            const double c2 = cpu_ms();
+            const double c2 = bench::clock_ms(CLOCK_THREAD_CPUTIME_ID);
             heap_cpu += c1 - c0;
             ours_cpu += c2 - c1;
             const double a = path_cost(grid, size, maximum, ours),

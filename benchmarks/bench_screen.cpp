@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/platform/clock.h"
+#include "bench_clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
@@ -29,19 +30,6 @@ struct Figures {
     double max_deviation = 0;
     double cpu_share = 0;  // CPU time / wall time, 1.0 = one core
 };
-
-double cpu_ms() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1.0e6;
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t at = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
-    return values[std::min(at, values.size() - 1)];
-}
 
 bool g_trace = false;
 // How late the limiter's sleeps woke, ms past their deadlines.
@@ -63,7 +51,7 @@ Figures run(int frames, Mode mode) {
     for (int i = 0; i < 5; ++i) runtime::show_screen();
     std::vector<double> periods;
     periods.reserve(static_cast<size_t>(frames));
-    const double cpu0 = cpu_ms();
+    const double cpu0 = bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID);
     const double wall0 = runtime::platform::now_ms();
     double last = wall0;
     for (int i = 0; i < frames; ++i) {
@@ -74,7 +62,7 @@ Figures run(int frames, Mode mode) {
     }
     Figures f;
     const double wall = runtime::platform::now_ms() - wall0;
-    f.cpu_share = (cpu_ms() - cpu0) / wall;
+    f.cpu_share = (bench::clock_ms(CLOCK_PROCESS_CPUTIME_ID) - cpu0) / wall;
     f.mean_period = wall / frames;
     std::vector<double> deviations;
     for (size_t i = 0; i < periods.size(); ++i) {
@@ -82,8 +70,8 @@ Figures run(int frames, Mode mode) {
         if (g_trace && deviations.back() > 1.0)
             std::printf("  frame %zu period %.3f ms\n", i, periods[i]);
     }
-    f.p50_deviation = percentile(deviations, 0.50);
-    f.p99_deviation = percentile(deviations, 0.99);
+    f.p50_deviation = bench::percentile(deviations, 0.50);
+    f.p99_deviation = bench::percentile(deviations, 0.99);
     f.max_deviation = *std::max_element(deviations.begin(), deviations.end());
     return f;
 }
@@ -131,8 +119,8 @@ int main(int argc, char** argv) {
         std::printf(
             "%-15s spin margin learned: %.3f ms; sleeps woke late by p50 %.3f, p95 %.3f,"
             " p99 %.3f ms\n",
-            "", runtime::limiter_spin_margin(), percentile(g_lateness, 0.50),
-            percentile(g_lateness, 0.95), percentile(g_lateness, 0.99));
+            "", runtime::limiter_spin_margin(), bench::percentile(g_lateness, 0.50),
+            bench::percentile(g_lateness, 0.95), bench::percentile(g_lateness, 0.99));
     }
     if (sleeping && busy) print("fixed 2 ms spin", fixed = run(frames, Mode::FIXED_2MS));
     if (busy) print("busy-wait", spin = run(frames, Mode::BUSY));
