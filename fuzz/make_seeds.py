@@ -226,6 +226,35 @@ def model_seeds():
     put("model", "world_loose.wld", ";DDW\r\n[OBJECTS]\r\nCount = 99\r\n1 = one.ddd\r\n[objects]\r\n2=two.ddd\r\n")
 
 
+def net_seeds():
+    def frame(kind, target, sender, payload=b""):
+        return b"TSYN" + bytes((kind,)) + struct.pack("<iii", len(payload), target, sender) + payload
+    def record(selector, datagram):
+        return bytes((selector,)) + struct.pack("<H", len(datagram)) + datagram
+    def register(name, hidden=0):
+        return frame(1, 0, -1, struct.pack("<ii", -1, -1) + bytes((hidden, 0)) + name + bytes(152 - 10 - len(name)))
+    def number(value):
+        return struct.pack("<i", value)
+    put("net_frame", "register_and_talk.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Bob")) + record(2, frame(3, 102, 101, b"hi Bob"))
+        + record(3, frame(3, -1, 102, b"to all")))
+    put("net_frame", "requests.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Hid", 1)) + record(2, frame(101, 0, 101))
+        + record(2, frame(102, 0, 101, number(0))) + record(2, frame(103, 0, 101, number(102)))
+        + record(2, frame(104, 0, 101)))
+    put("net_frame", "leave_and_spoof.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Bob")) + record(3, frame(4, 0, 101))
+        + record(3, frame(3, 101, 101, b"spoof")) + record(2, frame(4, 0, 101)))
+    put("net_frame", "from_host.bin",
+        record(0, frame(2, 250, 0)) + record(1, frame(3, 101, 250, b"message")) + record(0, frame(101, 101, 0, number(3)))
+        + record(0, frame(104, 101, 0, number(1))) + record(0, frame(2, 251, 0)))
+    put("net_frame", "connection_closes.bin",
+        record(4, register(b"Cy")) + record(4, register(b"Di")) + bytes((7,)) + record(4, frame(3, -1, 101, b"gone")))
+    put("net_frame", "damaged.bin",
+        record(2, b"TSYX" + frame(3, 0, 0)[4:]) + record(2, frame(3, 0, 0, b"abc")[:18])
+        + record(2, frame(3, 0, 0)[:5] + struct.pack("<i", 1025) + bytes(8)) + record(2, frame(3, 0, 0, b"x" * 1024)))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -239,6 +268,7 @@ def main():
     layer_seeds()
     wave_seeds()
     model_seeds()
+    net_seeds()
 
 
 if __name__ == "__main__":
