@@ -255,6 +255,19 @@ def net_seeds():
         + record(2, frame(3, 0, 0)[:5] + struct.pack("<i", 1025) + bytes(8)) + record(2, frame(3, 0, 0, b"x" * 1024)))
 
 
+def http_seeds():
+    # Four bytes of piece seed, the largest piece, then the reply (a first byte with its low
+    # four bits set repeats the reply past the header limit).
+    def reply(seed, largest, text):
+        return struct.pack("<I", seed) + bytes((largest,)) + text
+    put("http_reply", "crlf.bin", reply(7, 0, b"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nbody\r\n\r\nmore"))
+    put("http_reply", "bare_lf_small_pieces.bin", reply(99, 3, b"HTTP/1.0 404 Not Found\nA: b\n\n<h1>missing</h1>"))
+    put("http_reply", "odd_carriage_returns.bin", reply(5, 2, b"HTTP/1.0 200 OK\r\r\n\r\r\r\nx\n \n"))
+    put("http_reply", "no_blank_line.bin", reply(1, 1, b"HTTP/1.0 200 OK\r\nA: b\r\n"))
+    put("http_reply", "header_too_long.bin", reply(3, 0, b"OK: 0123456789\r\n"))
+    put("http_reply", "blank_line_first.bin", reply(11, 17, b"\n\nimmediate body"))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -269,6 +282,7 @@ def main():
     wave_seeds()
     model_seeds()
     net_seeds()
+    http_seeds()
 
 
 if __name__ == "__main__":
