@@ -174,6 +174,100 @@ def layer_seeds():
     put("layer", "zlib_text.bin", header(2, False) + __import__("base64").b64encode(zlib.compress(raw)))
 
 
+def wave(channels, rate, bits, frames, format_extra=b"", fact=None, align=None):
+    align = align or channels * bits // 8
+    data = bytes((i * 37 + 11) & 0xFF for i in range(frames * align))
+    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * align, align, bits) + format_extra
+    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+    if fact is not None:
+        body += b"fact" + struct.pack("<I", len(fact)) + fact
+    body += b"data" + struct.pack("<I", len(data)) + data
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def wave_seeds():
+    put("wave", "mono16_22050.wav", wave(1, 22050, 16, 40))
+    put("wave", "stereo8_11025_fact.wav", wave(2, 11025, 8, 30, fact=struct.pack("<I", 30)))
+    put("wave", "format18_44100.wav", wave(2, 44100, 16, 25, format_extra=b"\x00\x00"))
+    put("wave", "three_channels.wav", wave(3, 48000, 16, 20))
+    put("wave", "mono8_100hz.wav", wave(1, 100, 8, 6))
+    put("wave", "padded_frames_200khz.wav", wave(2, 200000, 16, 50, align=6))
+
+
+def ddd_binary(colours, tex, frames):
+    out = struct.pack("<id", 13021975, 1.02) + struct.pack("<iii", len(frames), len(colours), len(tex))
+    out += b"".join(struct.pack("<I", c) for c in colours)
+    out += b"".join(struct.pack("<ff", u, v) for u, v in tex)
+    for offset, scale, vertices in frames:
+        out += struct.pack("<i6f", len(vertices), *offset, *scale) + b"".join(bytes(v) for v in vertices)
+    return out
+
+
+def model_seeds():
+    triangle = [(0, 0, 0, 5, 0), (255, 0, 0, 5, 0), (0, 255, 0, 161, 0)]
+    put("model", "binary_two_frames.ddd",
+        ddd_binary([0x336699, 0xFFFFFFFF], [(0.25, 0.5), (1, 0), (0, 1)],
+                   [((128, 0, 0), (0.5, 1, 2), triangle), ((0, 0, 0), (1, 1, 1), triangle[::-1])]))
+    # Two triangles sharing an edge, after a strip marker colour.
+    put("model", "binary_strip.ddd",
+        ddd_binary([0xFFFFFFFE, 0x102030], [],
+                   [((0, 0, 0), (1, 1, 1), [(0, 0, 0, 0, 0), (0, 0, 0, 1, 1), (9, 0, 0, 2, 1),
+                                              (0, 9, 0, 3, 1), (9, 9, 0, 4, 1)])]))
+    put("model", "text_square.ddda",
+        "DDDA 1.1   # with normals\n4  0 0  1 0  1 1  0 1\n1  255 0 0  4  0 0  1 1  2 2  3 3\n2\n"
+        "4  0 0 0 0 0 1   1 0 0 0 0 1   1 1 0 0 0 1   0 1 0 0 0 1\n"
+        "4  0 1 0 0 0 1   1 1 0 0 0 1   1 2 0 0 0 1   0 2 0 0 0 1\n")
+    put("model", "text_smoothed.ddda",
+        "DDDA 1.0\n0\n2\n 10 20 30  3  0 -1  1 -1  2 -1\n 40 50 60  3  0 -1  2 -1  3 -1\n"
+        "1\n4\n 0 0 0\n 1 0 0\n 1 1 0\n 0 1 1e-3\n")
+    put("model", "world.wld",
+        ";DDW world\n[textures]\ncount=2\n1=wall.bmp\n2=floor.png\n"
+        "[objects]\ncount=3\n1=parts/a.ddd\n1ta=1\n1tb=2\n2=b.ddd\n2ta=7\n3=c.ddd\n")
+    put("model", "world_loose.wld", ";DDW\r\n[OBJECTS]\r\nCount = 99\r\n1 = one.ddd\r\n[objects]\r\n2=two.ddd\r\n")
+
+
+def net_seeds():
+    def frame(kind, target, sender, payload=b""):
+        return b"TSYN" + bytes((kind,)) + struct.pack("<iii", len(payload), target, sender) + payload
+    def record(selector, datagram):
+        return bytes((selector,)) + struct.pack("<H", len(datagram)) + datagram
+    def register(name, hidden=0):
+        return frame(1, 0, -1, struct.pack("<ii", -1, -1) + bytes((hidden, 0)) + name + bytes(152 - 10 - len(name)))
+    def number(value):
+        return struct.pack("<i", value)
+    put("net_frame", "register_and_talk.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Bob")) + record(2, frame(3, 102, 101, b"hi Bob"))
+        + record(3, frame(3, -1, 102, b"to all")))
+    put("net_frame", "requests.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Hid", 1)) + record(2, frame(101, 0, 101))
+        + record(2, frame(102, 0, 101, number(0))) + record(2, frame(103, 0, 101, number(102)))
+        + record(2, frame(104, 0, 101)))
+    put("net_frame", "leave_and_spoof.bin",
+        record(2, register(b"Ann")) + record(3, register(b"Bob")) + record(3, frame(4, 0, 101))
+        + record(3, frame(3, 101, 101, b"spoof")) + record(2, frame(4, 0, 101)))
+    put("net_frame", "from_host.bin",
+        record(0, frame(2, 250, 0)) + record(1, frame(3, 101, 250, b"message")) + record(0, frame(101, 101, 0, number(3)))
+        + record(0, frame(104, 101, 0, number(1))) + record(0, frame(2, 251, 0)))
+    put("net_frame", "connection_closes.bin",
+        record(4, register(b"Cy")) + record(4, register(b"Di")) + bytes((7,)) + record(4, frame(3, -1, 101, b"gone")))
+    put("net_frame", "damaged.bin",
+        record(2, b"TSYX" + frame(3, 0, 0)[4:]) + record(2, frame(3, 0, 0, b"abc")[:18])
+        + record(2, frame(3, 0, 0)[:5] + struct.pack("<i", 1025) + bytes(8)) + record(2, frame(3, 0, 0, b"x" * 1024)))
+
+
+def http_seeds():
+    # Four bytes of piece seed, the largest piece, then the reply (a first byte with its low
+    # four bits set repeats the reply past the header limit).
+    def reply(seed, largest, text):
+        return struct.pack("<I", seed) + bytes((largest,)) + text
+    put("http_reply", "crlf.bin", reply(7, 0, b"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nbody\r\n\r\nmore"))
+    put("http_reply", "bare_lf_small_pieces.bin", reply(99, 3, b"HTTP/1.0 404 Not Found\nA: b\n\n<h1>missing</h1>"))
+    put("http_reply", "odd_carriage_returns.bin", reply(5, 2, b"HTTP/1.0 200 OK\r\r\n\r\r\r\nx\n \n"))
+    put("http_reply", "no_blank_line.bin", reply(1, 1, b"HTTP/1.0 200 OK\r\nA: b\r\n"))
+    put("http_reply", "header_too_long.bin", reply(3, 0, b"OK: 0123456789\r\n"))
+    put("http_reply", "blank_line_first.bin", reply(11, 17, b"\n\nimmediate body"))
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -185,6 +279,10 @@ def main():
     text_seeds()
     tmx_seeds()
     layer_seeds()
+    wave_seeds()
+    model_seeds()
+    net_seeds()
+    http_seeds()
 
 
 if __name__ == "__main__":

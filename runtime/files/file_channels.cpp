@@ -144,14 +144,15 @@ void read_exact(double channel, void* into, size_t n) {
     if (take_bytes(ch, static_cast<char*>(into), n) != static_cast<int64_t>(n)) error_stop(STOP_FILE);
 }
 
-inline uint16_t byte_swap(uint16_t v) { return __builtin_bswap16(v); }
-inline uint32_t byte_swap(uint32_t v) { return __builtin_bswap32(v); }
-inline uint64_t byte_swap(uint64_t v) { return __builtin_bswap64(v); }
-
 // Files hold little-endian values; a big-endian host swaps.
 template <class T>
 T from_little_endian(T v) {
-    if constexpr (std::endian::native == std::endian::big) v = byte_swap(v);
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+    if constexpr (std::endian::native == std::endian::big) {
+        if constexpr (sizeof(T) == 2) return __builtin_bswap16(v);
+        if constexpr (sizeof(T) == 4) return __builtin_bswap32(v);
+        if constexpr (sizeof(T) == 8) return __builtin_bswap64(v);
+    }
     return v;
 }
 

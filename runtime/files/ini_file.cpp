@@ -97,9 +97,7 @@ void parse_lines(IniStore& store, Source& source) {
 }
 
 IniSection* find_section(IniStore& store, const char* name) {
-    for (IniSection& s : store.sections)
-        if (same_name(s.name.text_of(), name)) return &s;
-    return nullptr;
+    return const_cast<IniSection*>(ini_section(store, name));
 }
 
 // Removal moves the last element into the gap, as the store always has.
@@ -160,13 +158,17 @@ void ini_write_back(IniStore& store) {
     platform::replace_file(system_name, bytes.data(), bytes.size());
 }
 
+const IniSection* ini_section(const IniStore& store, const char* name) {
+    for (const IniSection& s : store.sections)
+        if (same_name(s.name.text_of(), name)) return &s;
+    return nullptr;
+}
+
 DynString ini_lookup(const IniStore& store, const char* section, const char* key) {
-    for (const IniSection& s : store.sections) {
-        if (!same_name(s.name.text_of(), section)) continue;
-        // Only the first section of that name is searched.
-        for (const IniEntry& e : s.entries)
+    // Only the first section of that name is searched.
+    if (const IniSection* s = ini_section(store, section)) {
+        for (const IniEntry& e : s->entries)
             if (same_name(e.key.text_of(), key)) return e.value;
-        break;
     }
     return DynString(NOT_FOUND_TEXT);
 }

@@ -45,6 +45,8 @@ void ini_put(const DynString& section, const DynString& key, const DynString& va
 // write-back of the old content), look up a value, write a changed store back.
 void ini_load_file(IniStore& store, const DynString& file_name);
 DynString ini_lookup(const IniStore& store, const char* section, const char* key);
+// The section ini_lookup searches for that name, or null.
+const IniSection* ini_section(const IniStore& store, const char* name);
 void ini_write_back(IniStore& store);
 
 // The byte parser: empties the store's sections and fills them from an INI file's bytes

@@ -1,7 +1,8 @@
 // .ddd readers and writer. Every count is checked against the bytes that are left
-// before anything is sized by it, and the total vertex count is capped.
+// before anything is sized by it, and the total vertex and frame counts are capped.
 #include "runtime/gfx3d/ddd_format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,7 @@ DddStatus read_binary_body(ByteCursor& in, MeshObjectX& mesh) {
         if (!in.f32(mesh.tex_u[i]) || !in.f32(mesh.tex_v[i])) return DddStatus::READ_ERROR;
     }
     if (static_cast<uint64_t>(frame_count) * FRAME_HEADER_BYTES > in.left()) return DddStatus::READ_ERROR;
+    if (frame_count > MAX_MESH_FRAMES) return DddStatus::MALLOC_ERROR;
     mesh.frames.resize(static_cast<size_t>(frame_count));
     int64_t total = 0;
     for (MeshFrame& frame : mesh.frames) {
@@ -216,6 +218,10 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
             if (!in.integer(c, 0, 255)) return DddStatus::READ_ERROR;
         }
         if (!in.integer(n, 0, INT_LIMIT) || !in.could_hold(n, 2)) return DddStatus::READ_ERROR;
+        // Its fan's corners are counted before the polygon is held.
+        if (static_cast<int64_t>(corners.size()) + 3 * std::max<int64_t>(n - 2, 0) > MAX_MESH_VERTICES) {
+            return DddStatus::MALLOC_ERROR;
+        }
         const uint32_t colour = static_cast<uint32_t>(rgb[0] | (rgb[1] << 8) | (rgb[2] << 16));
         polygon.clear();
         for (int64_t i = 0; i < n; ++i) {
@@ -227,14 +233,15 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
         }
         // A fan from the first corner keeps the polygon's winding.
         for (size_t i = 1; i + 1 < polygon.size(); ++i) {
-            if (static_cast<int64_t>(corners.size()) + 3 > MAX_MESH_VERTICES) return DddStatus::MALLOC_ERROR;
             corners.insert(corners.end(), {polygon[0], polygon[i], polygon[i + 1]});
         }
     }
 
     int64_t frame_count = 0;
     if (!in.integer(frame_count, 0, INT_LIMIT) || !in.could_hold(frame_count, 1)) return DddStatus::READ_ERROR;
-    if (frame_count * static_cast<int64_t>(corners.size()) > MAX_MESH_VERTICES) return DddStatus::MALLOC_ERROR;
+    if (frame_count > MAX_MESH_FRAMES || frame_count * static_cast<int64_t>(corners.size()) > MAX_MESH_VERTICES) {
+        return DddStatus::MALLOC_ERROR;
+    }
     const int64_t numbers_per_vertex = has_normals ? 6 : 3;
     std::vector<double> values;
     std::vector<MeshVertex> vertices;
@@ -243,6 +250,7 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
         if (!in.integer(vertex_count, 0, INT_LIMIT) || !in.could_hold(vertex_count, numbers_per_vertex)) {
             return DddStatus::READ_ERROR;
         }
+        if (vertex_count > MAX_MESH_VERTICES) return DddStatus::MALLOC_ERROR;
         values.resize(static_cast<size_t>(vertex_count * numbers_per_vertex));
         for (double& v : values) {
             if (!in.number(v)) return DddStatus::READ_ERROR;

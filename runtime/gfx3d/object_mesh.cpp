@@ -81,10 +81,6 @@ void collect_triangles(const std::vector<MeshVertex>& vertices, std::vector<uint
     flush();
 }
 
-uint32_t position_key(const PackedVertex& p) {
-    return uint32_t{p.x} | (uint32_t{p.y} << 8) | (uint32_t{p.z} << 16);
-}
-
 // Triangles meet across an edge when one runs A->B and the other B->A over the same
 // stored positions (corners are separate vertices in a triangle list).
 void find_neighbours(const MeshFrame& frame, const std::vector<uint32_t>& triangles,

@@ -16,6 +16,8 @@ constexpr uint32_t STRIP_MARKER = 0xFFFFFFFEu;
 constexpr uint32_t FAN_MARKER = 0xFFFFFFFDu;
 // The most vertices one mesh holds over all its frames; larger models fail to load.
 constexpr int64_t MAX_MESH_VERTICES = int64_t{1} << 22;
+// The most animation frames one mesh holds: even empty frames cost memory of their own.
+constexpr int64_t MAX_MESH_FRAMES = int64_t{1} << 16;
 
 inline bool is_marker(uint32_t colour_value) { return colour_value >= FAN_MARKER; }
 
@@ -26,6 +28,11 @@ struct PackedVertex {
     uint8_t normal_b = 0, normal_c = 0;  // the auxiliary directions; 0 in files
     uint8_t colour = 0;
 };
+
+// The stored position as one number: corners with the same key are at one place.
+inline uint32_t position_key(const PackedVertex& p) {
+    return uint32_t{p.x} | (uint32_t{p.y} << 8) | (uint32_t{p.z} << 16);
+}
 
 struct MeshVertex {
     float position[3] = {0, 0, 0};

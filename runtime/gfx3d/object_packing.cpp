@@ -114,23 +114,32 @@ void compute_normals(MeshObjectX& mesh, NormalMode mode) {
                 for (int e = 0; e < 3; ++e) {
                     const uint32_t k = tris[t * 3 + e];
                     if (k >= n) continue;
-                    const PackedVertex& p = frame.packed_vertices[k];
-                    std::vector<size_t>& list = around[p.x | (p.y << 8) | (p.z << 16)];
+                    std::vector<size_t>& list = around[position_key(frame.packed_vertices[k])];
                     if (list.empty() || list.back() != t) list.push_back(t);
                 }
             }
         }
+        // Smoothing gives every corner at a position the same sum: taken once per position,
+        // so a model with all its corners in one place does not cost corners x triangles.
+        std::unordered_map<uint32_t, Vec3> smooth;
+        if (mode == NormalMode::SMOOTH) {
+            for (const auto& [key, list] : around) {
+                Vec3 sum;
+                for (size_t t : list) sum += face[t];
+                smooth.emplace(key, sum);
+            }
+        }
         for (size_t k = 0; k < n; ++k) {
             Vec3 normal = own[k];
-            if (mode != NormalMode::FLAT) {
-                const PackedVertex& p = frame.packed_vertices[k];
+            const uint32_t key = position_key(frame.packed_vertices[k]);
+            if (mode == NormalMode::SMOOTH) {
+                const auto found = smooth.find(key);
+                normal = found != smooth.end() ? found->second : Vec3{};
+            } else if (mode == NormalMode::CREASE) {
                 const Vec3 reference = object_detail::normalised(own[k]);
                 normal = Vec3{};
-                for (size_t t : around[p.x | (p.y << 8) | (p.z << 16)]) {
-                    if (mode == NormalMode::CREASE &&
-                        object_detail::dot(object_detail::normalised(face[t]), reference) < 0.5) {
-                        continue;
-                    }
+                for (size_t t : around[key]) {
+                    if (object_detail::dot(object_detail::normalised(face[t]), reference) < 0.5) continue;
                     normal += face[t];
                 }
             }

@@ -9,6 +9,10 @@
 
 namespace runtime {
 
+// A world file names at most this many meshes, and textures numbered up to it; one
+// naming more is refused.
+constexpr int64_t WORLD_ENTRY_LIMIT = 4096;
+
 struct WorldMesh {
     std::string file;        // the world file's folder + the name given
     int32_t texture_a = -1;  // 0-based into WorldDescription::textures; -1: none
@@ -25,7 +29,7 @@ bool is_world_file(std::span<const uint8_t> bytes);
 // The folder part of a name: up to and including its last '/' or '\', else "".
 std::string folder_of(const std::string& file_name);
 // Reads the sections "textures" and "objects" (keys missing below a count are
-// skipped). False when it names no mesh at all.
+// skipped). False when it names no mesh at all or more than the limit allows.
 bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder, WorldDescription& out);
 
 }  // namespace runtime

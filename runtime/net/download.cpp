@@ -78,6 +78,7 @@ double download_to_file(const DynString& host, const DynString& path, double por
         const std::span<const uint8_t> chunk(reinterpret_cast<const uint8_t*>(buffer),
                                              static_cast<size_t>(n));
         const size_t body = header.feed(chunk);
+        if (header.too_long()) return 0;
         // A body that cannot be stored whole is a failed download, not a success.
         if (out.is_open() && body < chunk.size() &&
             !platform::write_all(out, chunk.data() + body, chunk.size() - body))

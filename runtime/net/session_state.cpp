@@ -21,20 +21,10 @@ std::unique_ptr<NetSession>& session_slot() {
     return session;
 }
 
-struct Outgoing {
-    int socket;
-    Frame frame;
-};
-
-struct Received {
-    Frame frame;
-    int source;  // the host's connection it came on; NO_SOCKET: the client socket
-};
-
 // The frames of one pass leave together: fewer, fuller packets on the wire.
-void send_all(const std::vector<Outgoing>& out) {
+void send_all(const std::vector<OutgoingFrame>& out) {
     std::vector<int> sockets;
-    for (const Outgoing& o : out) {
+    for (const OutgoingFrame& o : out) {
         write_frame(o.socket, o.frame, false);
         if (std::find(sockets.begin(), sockets.end(), o.socket) == sockets.end())
             sockets.push_back(o.socket);
@@ -43,7 +33,7 @@ void send_all(const std::vector<Outgoing>& out) {
 }
 
 // Registrations of new local players go out; records nobody waits for go.
-void register_local_players(NetSession& s, std::vector<Outgoing>& out) {
+void register_local_players(NetSession& s, std::vector<OutgoingFrame>& out) {
     for (auto it = s.local_players.begin(); it != s.local_players.end();) {
         if (it->id == PLAYER_UNSENT) {
             Registration r{it->hidden, s.is_host, it->name};
@@ -60,7 +50,7 @@ void register_local_players(NetSession& s, std::vector<Outgoing>& out) {
     }
 }
 
-void read_frames(int socket, std::vector<Received>& got, int source, bool& closed) {
+void read_frames(int socket, std::vector<ReceivedFrame>& got, int source, bool& closed) {
     uint8_t bytes[platform::DATAGRAM_MAX_SIZE];
     for (int i = 0; i < READS_PER_PASS; ++i) {
         const long n = platform::datagram_read(socket, bytes, sizeof bytes);
@@ -73,7 +63,7 @@ void read_frames(int socket, std::vector<Received>& got, int source, bool& close
 
 // Host: new connections, then the frames of every ready connection. False
 // when the server socket can no longer accept.
-bool read_connections(NetSession& s, std::vector<Received>& got, std::vector<int>& closed) {
+bool read_connections(NetSession& s, std::vector<ReceivedFrame>& got, std::vector<int>& closed) {
     bool listening = true;
     for (;;) {
         const int socket = platform::datagram_accept(s.server_socket);
@@ -103,7 +93,7 @@ PlayerRecord* find_player(std::list<PlayerRecord>& players, int32_t id) {
 }
 
 // What the host sent this program: messages for its players, ids, replies.
-void take_from_host(NetSession& s, Frame& frame, std::vector<Outgoing>& out) {
+void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out) {
     if (frame.type == FRAME_MESSAGE) {
         PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
         if (p != nullptr) p->queue.push_back(std::move(frame));
@@ -135,7 +125,7 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<Outgoing>& out) {
     }
 }
 
-void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<Outgoing>& out) {
+void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<OutgoingFrame>& out) {
     Frame reply = make_frame(frame.type, frame.sender, 0);
     int32_t argument = -1;
     switch (frame.type) {
@@ -178,7 +168,7 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
 
 // Host: a frame a connection sent. Apart from a registration, a frame counts
 // only when its sender is a player registered on that same connection.
-void route(NetSession& s, Received& r, std::vector<Outgoing>& out) {
+void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     Frame& frame = r.frame;
     if (frame.type == FRAME_REGISTER) {
         if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS) return;
@@ -215,7 +205,7 @@ void route(NetSession& s, Received& r, std::vector<Outgoing>& out) {
 }
 
 void worker_pass(NetSession& s) {
-    std::vector<Outgoing> out;
+    std::vector<OutgoingFrame> out;
     {
         std::lock_guard hold(s.lock);
         register_local_players(s, out);
@@ -223,23 +213,15 @@ void worker_pass(NetSession& s) {
     send_all(out);
     out.clear();
 
-    std::vector<Received> got;
+    std::vector<ReceivedFrame> got;
     std::vector<int> closed;
     bool client_gone = false;
     read_frames(s.client_socket, got, platform::NO_SOCKET, client_gone);
     const bool listening = !s.is_host || read_connections(s, got, closed);
-    {
+    handle_frames(s, got, closed, out);
+    if (!listening) {
         std::lock_guard hold(s.lock);
-        for (Received& r : got) {
-            if (r.source == platform::NO_SOCKET)
-                take_from_host(s, r.frame, out);
-            else
-                route(s, r, out);
-        }
-        // A connection that is gone takes all its players with it, after its last frames.
-        for (int socket : closed)
-            s.remote_players.remove_if([&](const PlayerRecord& p) { return p.socket == socket; });
-        if (!listening) s.quit = true;
+        s.quit = true;
     }
     send_all(out);
     for (int socket : closed) {
@@ -271,6 +253,20 @@ void worker_main(NetSession* s) {
 void close_at_exit() { close_net_session(); }
 
 }  // namespace
+
+void handle_frames(NetSession& s, std::vector<ReceivedFrame>& got, const std::vector<int>& closed,
+                   std::vector<OutgoingFrame>& out) {
+    std::lock_guard hold(s.lock);
+    for (ReceivedFrame& r : got) {
+        if (r.source == platform::NO_SOCKET)
+            take_from_host(s, r.frame, out);
+        else
+            route(s, r, out);
+    }
+    // A connection that is gone takes all its players with it, after its last frames.
+    for (int socket : closed)
+        s.remote_players.remove_if([&](const PlayerRecord& p) { return p.socket == socket; });
+}
 
 bool write_frame(int socket, const Frame& frame, bool send_now) {
     uint8_t bytes[FRAME_MAX_SIZE];

@@ -74,6 +74,23 @@ void stop_and_reset_session(NetSession& session);
 void stop_session(NetSession& session);
 void start_worker(NetSession& session);
 
+// A frame a worker pass read: from the host (source NO_SOCKET: it came on the client
+// socket) or from the host's connection `source`.
+struct ReceivedFrame {
+    Frame frame;
+    int source;
+};
+struct OutgoingFrame {
+    int socket;
+    Frame frame;
+};
+// What a pass does with the frames it read, under the session's lock and without touching
+// a socket: frames from the host reach the local players and the replies; on the host, the
+// frames of its connections are routed, registered and answered, and then the players of
+// the `closed` connections go. What is to be sent is appended to `out`.
+void handle_frames(NetSession& session, std::vector<ReceivedFrame>& got, const std::vector<int>& closed,
+                   std::vector<OutgoingFrame>& out);
+
 // One frame on a socket (at once, or at the socket's next flush); false when it
 // could not be sent.
 bool write_frame(int socket, const Frame& frame, bool send_now = true);

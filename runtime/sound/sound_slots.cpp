@@ -17,9 +17,6 @@ namespace runtime {
 
 namespace {
 
-// A sound file is read whole; larger ones fail before anything is allocated for them.
-constexpr int64_t WAVE_FILE_LIMIT = int64_t{32} << 20;
-
 std::unique_ptr<SoundSystem>& system_slot() {
     static std::unique_ptr<SoundSystem> slot;
     return slot;

@@ -18,6 +18,8 @@ constexpr int SOUND_COPY_MAX = 4;
 constexpr int SOUND_CHANNEL_STRIDE = 256;
 // Hundredths of a decibel at and below which a side is silent.
 constexpr int SOUND_SILENCE_DB100 = -10000;
+// A sound file is read whole; larger ones fail before anything is allocated for them.
+constexpr int64_t WAVE_FILE_LIMIT = int64_t{32} << 20;
 
 static_assert(SOUND_SLOT_COUNT * SOUND_COPY_MAX <= platform::VOICE_COUNT,
               "every copy of every slot needs a voice of its own");

@@ -269,6 +269,23 @@ TEST(ElementNamesReaderRefusals, OverlongTextEntriesAndEntityTricks) {
     }
 }
 
+TEST(ElementNamesReaderRefusals, ElementsNestUpTo256Levels) {
+    test_support::TempDir dir;
+    const auto map = [](size_t levels) {  // the map element is the first level
+        std::string text = "<map version=\"1\" width=\"1\" height=\"1\" tilewidth=\"8\" tileheight=\"8\">";
+        for (size_t i = 1; i < levels; ++i) text += "<a>";
+        for (size_t i = 1; i < levels; ++i) text += "</a>";
+        return text + "<layer><data encoding=\"csv\">1</data></layer></map>";
+    };
+    for (size_t levels : {size_t{256}, size_t{257}}) {
+        ASSERT_TRUE(test_support::write_file(dir.file("map.tmx"), map(levels)));
+        CollectingSink sink;
+        const app::ReadOutcome outcome = app::read_by_element_names(dir.file("map.tmx"), sink);
+        EXPECT_EQ(outcome.ok, levels == 256) << levels;
+        EXPECT_EQ(outcome.reason, levels == 256 ? "" : "its elements are nested more than 256 levels deep");
+    }
+}
+
 TEST(ElementNamesReaderRefusals, DamagedFilesAreReadOrRefusedNeverMisread) {
     // Cut and damaged copies of every encoding: each is either read with the right shape or
     // refused with a reason, and a refusal hands on no entry.

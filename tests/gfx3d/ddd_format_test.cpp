@@ -117,9 +117,9 @@ TEST(DddBinaryFailures, DamagedFilesFailAndLeaveTheMeshEmpty) {
     }
 }
 
-DddStatus read_text(const std::string& text, MeshObjectX& mesh) {
-    return read_mesh_bytes(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), mesh);
-}
+std::vector<uint8_t> bytes_of(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+DddStatus read_text(const std::string& text, MeshObjectX& mesh) { return read_mesh_bytes(bytes_of(text), mesh); }
 
 // A unit square as one four-corner polygon, in two frames (the second moved up by 1).
 const char* SQUARE_TEXT =
@@ -186,6 +186,51 @@ TEST(DddTextFailures, BadTextFailsCleanly) {
     for (int i = 0; i < 2000; ++i) huge += " 1 0 0 0";
     MeshObjectX mesh;
     EXPECT_EQ(read_text(huge, mesh), DddStatus::MALLOC_ERROR);
+}
+
+// Binary files of one colour and frames of zero vertices of the given counts.
+std::vector<uint8_t> frames_of(const std::vector<uint32_t>& counts) {
+    DddBytes d;
+    d.header(DDD_VERSION, static_cast<uint32_t>(counts.size()), 1, 0).u32(0x00336699);
+    for (uint32_t n : counts) {
+        d.u32(n).f32(0).f32(0).f32(0).f32(1).f32(1).f32(1);
+        d.bytes.resize(d.bytes.size() + n * 5, 0);
+    }
+    return d.bytes;
+}
+
+TEST(DddLimits, VerticesFramesAndCornersUpToTheLimitLoad) {
+    const uint32_t half = MAX_MESH_VERTICES / 2;
+    const size_t frames = MAX_MESH_FRAMES;
+    // One polygon of n corners gives 3 (n - 2): 4,194,303 is the most below the limit.
+    const auto fan = [](int64_t corners) {
+        std::string text = "DDDA 1.1 0 1 0 0 0 " + std::to_string(corners);
+        for (int64_t i = 0; i < corners; ++i) text += " 0 -1";
+        return text + " 0";
+    };
+    const auto empty_frames = [](size_t n) {
+        std::string text = "DDDA 1.1 0 0 " + std::to_string(n);
+        for (size_t i = 0; i < n; ++i) text += " 0";
+        return text;
+    };
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        DddStatus status;
+    } cases[] = {
+        {"binary, all vertices", frames_of({half, half}), DddStatus::OK},
+        {"binary, one vertex more", frames_of({half, half + 1}), DddStatus::MALLOC_ERROR},
+        {"binary, all frames", frames_of(std::vector<uint32_t>(frames, 0)), DddStatus::OK},
+        {"binary, one frame more", frames_of(std::vector<uint32_t>(frames + 1, 0)), DddStatus::MALLOC_ERROR},
+        {"text, all frames", bytes_of(empty_frames(frames)), DddStatus::OK},
+        {"text, one frame more", bytes_of(empty_frames(frames + 1)), DddStatus::MALLOC_ERROR},
+        {"text, all corners", bytes_of(fan(MAX_MESH_VERTICES / 3 + 2)), DddStatus::OK},
+        {"text, one triangle more", bytes_of(fan(MAX_MESH_VERTICES / 3 + 3)), DddStatus::MALLOC_ERROR},
+    };
+    for (const auto& c : cases) {
+        MeshObjectX mesh;
+        EXPECT_EQ(read_mesh_bytes(c.bytes, mesh), c.status) << c.what;
+    }
 }
 
 TEST(DddWriter, TextAndBuiltMeshesReadBackUnchanged) {

@@ -96,6 +96,7 @@ TEST_F(Download, StoresTheBodyAfterTheBlankLine) {
         const char* name;
         std::vector<std::string> chunks;
         std::string body;
+        double result = 1;
     } cases[] = {
         {"one chunk", {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nhello body"}, "hello body"},
         {"blank line split", {"HTTP/1.0 200 OK\r\nX: y\r\n", "\r\nsecond read"}, "second read"},
@@ -105,11 +106,13 @@ TEST_F(Download, StoresTheBodyAfterTheBlankLine) {
         {"binary body in pieces",
          {"HTTP/1.0 200 OK\r\n\r", std::string("\n\0\1", 3), std::string(5000, '\xff')},
          std::string("\0\1", 2) + std::string(5000, '\xff')},
+        {"64 KiB header", {"HTTP/1.0 200 OK\r\nX: " + std::string(65536 - 24, 'x') + "\r\n\r\nfits"}, "fits"},
+        {"longer header", {"HTTP/1.0 200 OK\r\nX: " + std::string(65536 - 23, 'x') + "\r\n\r\nlost"}, "", 0},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(write_file(file, "older and longer content"));
         HttpServer server(c.chunks);
-        EXPECT_EQ(fetch(server.port), 1) << c.name;
+        EXPECT_EQ(fetch(server.port), c.result) << c.name;
         EXPECT_EQ(server.request(), REQUEST) << c.name;
         EXPECT_EQ(read_file(file), c.body) << c.name;
     }

@@ -1,5 +1,5 @@
 // The reply header ends at two line feeds with only carriage returns between them,
-// wherever the reads happen to cut the reply.
+// wherever the reads happen to cut the reply, and within 64 KiB.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -8,6 +8,7 @@
 
 #include "runtime/net/http_reply.h"
 
+using runtime::HTTP_HEADER_LIMIT;
 using runtime::ReplyHeaderScan;
 
 namespace {
@@ -47,6 +48,18 @@ TEST(ReplyHeaderScan, BodyStartsAfterTheBlankLineWhereverReadsCut) {
         std::vector<size_t> every(c.reply.size());
         std::iota(every.begin(), every.end(), size_t{0});
         EXPECT_EQ(body_of(c.reply, every), c.body) << c.reply << " byte by byte";
+    }
+}
+
+TEST(ReplyHeaderScan, AHeaderEndsWithin64KiB) {
+    for (size_t size : {HTTP_HEADER_LIMIT, HTTP_HEADER_LIMIT + 1}) {
+        const std::string reply = std::string(size - 2, 'h') + "\n\nbody";
+        const bool fits = size <= HTTP_HEADER_LIMIT;
+        EXPECT_EQ(body_of(reply, {}), fits ? "body" : "") << size;
+        EXPECT_EQ(body_of(reply, {size - 1, size}), fits ? "body" : "") << size;
+        ReplyHeaderScan scan;
+        scan.feed({reinterpret_cast<const uint8_t*>(reply.data()), reply.size()});
+        EXPECT_EQ(scan.too_long(), !fits) << size;
     }
 }
 

@@ -1,6 +1,8 @@
 // The sound commands on the real device path: SDL's disk driver records what the device
 // played, and the tests measure that recording.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -128,6 +130,37 @@ TEST_F(RecordedSound, DamagedOrMissingFilesLeaveTheSlotEmpty) {
         EXPECT_EQ(sound_system()->slots[3].copy_count, 0);
         EXPECT_EQ(play_sound(3, 0, 1), -1.0);
     }
+}
+
+// Files of up to 32 MiB load; the device takes buffers of up to 256 MiB, and refuses a
+// larger one before it allocates anything.
+TEST_F(RecordedSound, FilesUpTo32MiBAndBuffersUpTo256MiB) {
+    for (int64_t size : {WAVE_FILE_LIMIT, WAVE_FILE_LIMIT + 1}) {
+        WaveSpec w;  // 16-bit stereo zeros: the header and a data size, the rest a hole in the file
+        w.channels = 2;
+        w.data_size = size - static_cast<int64_t>(make_wave(w).size());
+        const std::string path = temp_.file("big.wav");
+        ASSERT_TRUE(test_support::write_file(path, make_wave(w)));
+        ASSERT_EQ(::truncate(path.c_str(), size), 0);
+        const bool fits = size <= WAVE_FILE_LIMIT;
+        EXPECT_EQ(load_sound(DynString(path.c_str()), 2, 1), fits ? 1.0 : 0.0) << size;
+        EXPECT_EQ(platform::sound_buffer_frames(sound_system()->slots[2].buffer),
+                  fits ? static_cast<size_t>(w.data_size / 4) : 0) << size;
+    }
+
+    const size_t most = platform::SOUND_BUFFER_LIMIT / 4;  // 16-bit stereo frames
+    const size_t bytes = (most + 1) * 4;
+    // Untouched pages of an anonymous mapping read as zeros without taking memory.
+    void* zeros = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(zeros, MAP_FAILED);
+    std::string reason;
+    for (size_t frames : {most, most + 1}) {
+        platform::SoundBuffer* buffer =
+            platform::create_sound_buffer(static_cast<const int16_t*>(zeros), frames, 22050, reason);
+        EXPECT_EQ(platform::sound_buffer_frames(buffer), frames <= most ? frames : 0) << frames;
+        platform::free_sound_buffer(buffer);
+    }
+    ::munmap(zeros, bytes);
 }
 
 TEST_F(RecordedSound, NamesResolveThroughThePackedArchive) {
