@@ -66,13 +66,14 @@ TEST_F(ErrorLogTest, RetriesUntilLockIsReleased) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    // The lock goes once the first attempt has opened the file, however slow the machine.
+    // The lock goes once the first attempt has found it taken and closed the file again, so
+    // the append must wait for its next attempt however the threads are scheduled.
     const int watch = inotify_init1(IN_CLOEXEC);
     ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_OPEN), 0);
+    ASSERT_GE(inotify_add_watch(watch, path.c_str(), IN_CLOSE), 0);
     std::thread release([fd, watch] {
         alignas(inotify_event) char event[sizeof(inotify_event) + 256];
-        if (::read(watch, event, sizeof event) <= 0) ADD_FAILURE() << "no open seen";
+        if (::read(watch, event, sizeof event) <= 0) ADD_FAILURE() << "no attempt seen";
         ::close(fd);
         ::close(watch);
     });
