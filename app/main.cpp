@@ -57,7 +57,7 @@ int run(int argc, char** argv) {
                   << " [options] FILE.tmx...  (see " << app::CONVERTER_NAME << " --help)\n";
         return 2;
     }
-    if (window) app::queue_window_maps(std::vector<std::string>(argv + 2, argv + argc));
+    app::queue_window_maps(window ? std::vector<std::string>(argv + 2, argv + argc) : std::vector<std::string>());
     return runtime::program_entry(argc, argv, runtime::initialise_runtime, app::converter_main);
 }
 

@@ -11,17 +11,22 @@ namespace app {
 
 constexpr const char* WINDOW_OPTION = "--window";
 
-// The maps still to convert before the dialog is asked; `WindowMaps{}` is the reset.
+// The maps still to convert before the dialog is asked, and the folder the dialog opens
+// in; `WindowMaps{}` is the reset.
 struct WindowMaps {
     std::deque<std::string> waiting;
+    // Where the user started the program, then the folder of the last map: start-up makes
+    // the program's own folder current, which is no place to look for maps.
+    std::string dialog_folder;
 };
 WindowMaps& window_maps();
 
 // Queues the maps as absolute paths (start-up makes the program's folder current);
-// empty names are left out.
+// empty names are left out. The first call also notes the current folder for the dialog.
 void queue_window_maps(const std::vector<std::string>& maps);
 // The desktop flow's next map: the first waiting one, else the open dialog's choice;
-// empty when the dialog was cancelled.
+// empty when the dialog was cancelled. The dialog opens in `dialog_folder`; the runtime's
+// current folder is the same afterwards.
 std::string next_map_to_convert();
 
 }  // namespace app

@@ -26,7 +26,8 @@ constexpr int KEY_A = 30;
 fs::path golden(const std::string& name) { return fs::path(converter_test::test_data_folder()) / name; }
 
 // A dialog program in the zenity manner that hands out the lines of answers.txt one per
-// call and reports a cancel when they run out; every call is logged.
+// call and reports a cancel when they run out; every call is logged, with the folder it
+// was started in (where.log).
 std::string write_dialog_script(const test_support::TempDir& dir, const std::vector<std::string>& answers) {
     std::string list;
     for (const std::string& a : answers) list += a + "\n";
@@ -34,6 +35,7 @@ std::string write_dialog_script(const test_support::TempDir& dir, const std::vec
     std::string script = dir.file("dialog.sh");
     EXPECT_TRUE(test_support::write_file(script,
         "#!/bin/sh\n"
+        "pwd -P >> '" + dir.file("where.log") + "'\n"
         "cd '" + dir.path().string() + "' || exit 2\n"
         "echo call >> calls.log\n"
         "n=$(wc -l < calls.log)\n"
@@ -101,16 +103,22 @@ TEST(WindowMaps, QueuedMapsComeFirstAsAbsolutePathsThenTheDialog) {
     const fs::path started_in = fs::current_path();
     fs::current_path(dir.path());
     app::window_maps() = app::WindowMaps{};
-    app::queue_window_maps({"maps/a.tmx", "", "./maps/../b.tmx"});
+    app::queue_window_maps({"./maps/../b.tmx", "", "maps/a.tmx"});
     fs::current_path(started_in);
-    setenv("RUNTIME_FILE_DIALOG", write_dialog_script(dir, {dir.file("c.tmx")}).c_str(), 1);
-    EXPECT_EQ(app::next_map_to_convert(), dir.file("maps/a.tmx"));
+    fs::create_directories(dir.path() / "maps" / "maps");
+    // A relative answer names a file of the folder the dialog was opened in.
+    setenv("RUNTIME_FILE_DIALOG", write_dialog_script(dir, {"maps/c.tmx"}).c_str(), 1);
     EXPECT_EQ(app::next_map_to_convert(), dir.file("b.tmx"));
+    EXPECT_EQ(app::next_map_to_convert(), dir.file("maps/a.tmx"));
     EXPECT_FALSE(fs::exists(dir.file("calls.log")));
-    EXPECT_EQ(app::next_map_to_convert(), dir.file("c.tmx"));
+    EXPECT_EQ(app::next_map_to_convert(), dir.file("maps/maps/c.tmx"));
     EXPECT_EQ(app::next_map_to_convert(), "");  // the dialog cancelled
     unsetenv("RUNTIME_FILE_DIALOG");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
+    // Opened beside the last map each time; the program's own folder is left as it was.
+    const std::string maps = fs::canonical(dir.path() / "maps").string();
+    EXPECT_EQ(test_support::read_file(dir.file("where.log")), maps + "\n" + maps + "/maps\n");
+    EXPECT_EQ(fs::current_path(), started_in);
 }
 
 TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
@@ -125,6 +133,7 @@ TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
                             {"maps/first.tmx"}, dir.path().string()),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
+    EXPECT_EQ(test_support::read_file(dir.file("where.log")), fs::canonical(dir.path() / "maps").string() + "\n");
     EXPECT_EQ(test_support::read_file(dir.file("maps/first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
     EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
 }
