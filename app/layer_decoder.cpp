@@ -6,7 +6,9 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <new>
 
 namespace app {
@@ -14,6 +16,7 @@ namespace app {
 namespace {
 
 constexpr size_t INFLATE_CHUNK = 64 * 1024;
+constexpr size_t ZSTD_HEADER_MAX = 18;  // the largest frame header the format allows
 constexpr size_t BASE64_CHUNK = 48 * 1024;  // decoded bytes collected before they move on
 constexpr uint64_t GID_LIMIT = 0xFFFFFFFFull;
 
@@ -153,6 +156,7 @@ struct LayerDecoder::Decompressor {
     }
 
     DecodeFailure push_zstd(const unsigned char* bytes, size_t size, LayerDecoder& decoder) {
+        keep_frame_header(bytes, size);
         ZSTD_inBuffer in{bytes, size, 0};
         while (in.pos < in.size) {
             if (ended) return DecodeFailure::data_after_stream_end;
@@ -162,11 +166,35 @@ struct LayerDecoder::Decompressor {
                 return ZSTD_getErrorCode(rc) == ZSTD_error_memory_allocation ? DecodeFailure::no_memory
                                                                              : DecodeFailure::bad_compressed_data;
             }
+            zstd_decoded += out.pos;
             const DecodeFailure taken = decoder.take_plain_bytes(output.data(), out.pos);
             if (taken != DecodeFailure::none) return taken;
-            if (rc == 0) ended = true;  // the frame is complete
+            if (rc == 0) {  // the frame is complete
+                ended = true;
+                if (!frame_size_agrees()) return DecodeFailure::bad_compressed_data;
+            }
         }
         return DecodeFailure::none;
+    }
+
+    // The frame's first bytes, enough for its header, so its declared size can be checked.
+    void keep_frame_header(const unsigned char* bytes, size_t size) {
+        const size_t n = std::min(size, zstd_header.size() - zstd_header_size);
+        std::copy(bytes, bytes + n, zstd_header.begin() + static_cast<std::ptrdiff_t>(zstd_header_size));
+        zstd_header_size += n;
+    }
+
+    // The library checks the size a frame declares when the whole frame comes in one call,
+    // but not when it arrives in pieces and ends with an empty block; the same text must
+    // fail however it is cut, so the check is made here for every frame.
+    bool frame_size_agrees() const {
+        if (zstd_header_size < 4 || read_le32(zstd_header.data()) != ZSTD_MAGICNUMBER) return true;  // skippable
+        const unsigned long long declared = ZSTD_getFrameContentSize(zstd_header.data(), zstd_header_size);
+        return declared == ZSTD_CONTENTSIZE_UNKNOWN || declared == ZSTD_CONTENTSIZE_ERROR || declared == zstd_decoded;
+    }
+
+    static uint32_t read_le32(const unsigned char* p) {
+        return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
     }
 
     // At the end of the text: output still held inside the stream is drained first.
@@ -203,6 +231,9 @@ struct LayerDecoder::Decompressor {
     z_stream zlib{};
     bool zlib_ready = false;
     ZSTD_DStream* zstd = nullptr;
+    std::array<unsigned char, ZSTD_HEADER_MAX> zstd_header{};
+    size_t zstd_header_size = 0;
+    uint64_t zstd_decoded = 0;
     bool ended = false;
     std::array<unsigned char, INFLATE_CHUNK> output{};
 };

@@ -343,3 +343,25 @@ TEST(LayerDecoder, ABadCharacterFailsAsItWouldInAnyPieces) {
         EXPECT_EQ(receiver.count, 2u) << "piece " << piece;
     }
 }
+
+TEST(LayerDecoder, AZstdFrameMustHoldTheSizeItDeclaresInAnyPieces) {
+    // Two cells in a raw block, then an empty last block; the header's one-byte size says
+    // how much the frame holds. Whole, the library checks that size itself; in pieces it
+    // does not, and the decoder must fail all the same.
+    for (const auto& [declared, failure] : {std::pair{8, DecodeFailure::none}, std::pair{16, DecodeFailure::bad_compressed_data}}) {
+        std::string frame = "\x28\xB5\x2F\xFD\x20";
+        frame += static_cast<char>(declared);
+        frame += std::string("\x40\x00\x00", 3) + little_endian({5, 6}) + std::string("\x01\x00\x00", 3);
+        const std::string text = base64(frame);
+        for (size_t piece : {size_t{1}, size_t{4}, text.size()}) {
+            CountingReceiver receiver;
+            app::LayerDecoder decoder(LayerEncoding::base64, LayerCompression::zstd, 2, receiver);
+            DecodeFailure met = DecodeFailure::none;
+            for (size_t at = 0; at < text.size() && met == DecodeFailure::none; at += piece) {
+                met = decoder.feed(std::string_view(text).substr(at, piece));
+            }
+            if (met == DecodeFailure::none) met = decoder.finish();
+            EXPECT_EQ(met, failure) << "declared " << declared << ", piece " << piece;
+        }
+    }
+}
