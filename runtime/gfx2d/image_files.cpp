@@ -4,6 +4,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -218,6 +219,8 @@ void png_read_from_file(png_structp png, png_bytep out, png_size_t n) {
 
 // Deflate packs at most 1032 bytes into one, so no file can hold more image data than this.
 constexpr int64_t DEFLATE_MAX_RATIO = 1032;
+// libpng's usual bound on one ancillary chunk, kept for small files.
+constexpr int64_t PNG_CHUNK_FLOOR = 8000000;
 
 // Work that must survive a long jump lives here, outside the setjmp frame's locals.
 struct PngReadJob {
@@ -234,6 +237,10 @@ bool decode_png(PngReadJob& job, const char* file_name) {
     if (setjmp(png_jmpbuf(job.png))) return false;
     png_set_read_fn(job.png, job.file, png_read_from_file);
     png_set_user_limits(job.png, MAX_PICTURE_SIDE, MAX_PICTURE_SIDE);
+    // Ancillary chunks are read whole, and their declared length is allocated before the
+    // bytes are read: none can be longer than the file (the floor leaves room for text and
+    // colour profiles the library inflates).
+    png_set_chunk_malloc_max(job.png, static_cast<png_alloc_size_t>(std::max(job.file->size(), PNG_CHUNK_FLOOR)));
     png_read_info(job.png, job.info);
     // The header's claim must fit what the file can hold before anything is allocated.
     const int64_t stored_rows = static_cast<int64_t>(png_get_rowbytes(job.png, job.info)) + 1;
