@@ -219,8 +219,10 @@ void png_read_from_file(png_structp png, png_bytep out, png_size_t n) {
 
 // Deflate packs at most 1032 bytes into one, so no file can hold more image data than this.
 constexpr int64_t DEFLATE_MAX_RATIO = 1032;
-// libpng's usual bound on one ancillary chunk, kept for small files.
+// libpng's own bound on one ancillary chunk (and on the text and colour profiles it
+// inflates), and room beyond it for its row buffers, the widest row being 32767 × 8 bytes.
 constexpr int64_t PNG_CHUNK_FLOOR = 8000000;
+constexpr int64_t PNG_ALLOCATION_MARGIN = int64_t{1} << 20;
 
 // Work that must survive a long jump lives here, outside the setjmp frame's locals.
 struct PngReadJob {
@@ -231,16 +233,23 @@ struct PngReadJob {
     std::vector<png_bytep> row_pointers;
     int channels = 0;
     png_uint_32 width = 0, height = 0;
+    int64_t allocation_limit = 0;  // the largest block libpng may have
 };
+
+// libpng allocates an ancillary chunk's declared length before it reads the chunk, even
+// when that length is over its own limit (it only warns), so a tiny file could claim
+// gigabytes. No block it needs can be larger than the file or its own 8 MB bound.
+png_voidp png_bounded_malloc(png_structp png, png_alloc_size_t size) {
+    const auto* job = static_cast<const PngReadJob*>(png_get_mem_ptr(png));
+    if (size > static_cast<uint64_t>(job->allocation_limit)) return nullptr;
+    return std::malloc(size);
+}
+void png_free_block(png_structp, png_voidp block) { std::free(block); }
 
 bool decode_png(PngReadJob& job, const char* file_name) {
     if (setjmp(png_jmpbuf(job.png))) return false;
     png_set_read_fn(job.png, job.file, png_read_from_file);
     png_set_user_limits(job.png, MAX_PICTURE_SIDE, MAX_PICTURE_SIDE);
-    // Ancillary chunks are read whole, and their declared length is allocated before the
-    // bytes are read: none can be longer than the file (the floor leaves room for text and
-    // colour profiles the library inflates).
-    png_set_chunk_malloc_max(job.png, static_cast<png_alloc_size_t>(std::max(job.file->size(), PNG_CHUNK_FLOOR)));
     png_read_info(job.png, job.info);
     // The header's claim must fit what the file can hold before anything is allocated.
     const int64_t stored_rows = static_cast<int64_t>(png_get_rowbytes(job.png, job.info)) + 1;
@@ -289,8 +298,9 @@ bool read_png(ImageBuffer& image, const char* file_name, int64_t colour_key) {
     PngReadJob job;
     job.file = &file;
     bool ok = false;
-    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
-                                     png_quiet_warning);
+    job.allocation_limit = std::max(file.size(), PNG_CHUNK_FLOOR) + PNG_ALLOCATION_MARGIN;
+    job.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning, &job,
+                                       png_bounded_malloc, png_free_block);
     if (job.png) job.info = png_create_info_struct(job.png);
     if (job.png && job.info) ok = decode_png(job, file_name);
     png_destroy_read_struct(job.png ? &job.png : nullptr, job.info ? &job.info : nullptr, nullptr);
