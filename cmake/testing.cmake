@@ -1,8 +1,22 @@
 # runtime_add_test(NAME <name> SOURCES <files...> LIBS <targets...> LABELS <labels...> [TIMEOUT s])
 # One GoogleTest executable per module; every test runs headless (offscreen video,
-# dummy audio) with its own temporary folder so tests never touch the user's files.
+# dummy audio) with a temporary folder of this build's own, so that what the runtime keeps
+# there (its error log above all) is never the user's. Tests make their folders inside it.
 find_package(GTest REQUIRED)
 include(GoogleTest)
+
+# A short path beside the usual temporary folder (tests bind sockets inside it); the
+# fixture makes it before any test that needs it runs, whatever cleaned it meanwhile.
+if(NOT "$ENV{TMPDIR}" STREQUAL "")
+  set(test_tmp_base "$ENV{TMPDIR}")
+else()
+  set(test_tmp_base /tmp)
+endif()
+string(MD5 test_tmp_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${test_tmp_hash}" 0 8 test_tmp_hash)
+set(RUNTIME_TEST_TMPDIR "${test_tmp_base}/brisel42-tests-${test_tmp_hash}")
+add_test(NAME test_temporary_folder COMMAND ${CMAKE_COMMAND} -E make_directory ${RUNTIME_TEST_TMPDIR})
+set_tests_properties(test_temporary_folder PROPERTIES FIXTURES_SETUP test_temporary_folder LABELS unit)
 
 function(runtime_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
@@ -14,7 +28,7 @@ function(runtime_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gtest_main GTest::gmock project_warnings)
-  set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;RUNTIME_TEST_DATA=${CMAKE_SOURCE_DIR}/tests;RUNTIME_BIN_DIR=${RUNTIME_OUTPUT_DIR}")
+  set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;RUNTIME_TEST_DATA=${CMAKE_SOURCE_DIR}/tests;RUNTIME_BIN_DIR=${RUNTIME_OUTPUT_DIR};TMPDIR=${RUNTIME_TEST_TMPDIR}")
   if(RUNTIME_SANITIZE)
     list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/gl_driver.supp")
   endif()
@@ -23,5 +37,5 @@ function(runtime_add_test)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES FIXTURES_REQUIRED test_temporary_folder LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()

@@ -94,6 +94,7 @@ def chat(program, folder):
 
 def main():
     with tempfile.TemporaryDirectory() as folder:
+        ENV["TMPDIR"] = folder  # the programs' error log is not the user's
         if sys.argv[1] == "single":
             single(sys.argv[2], sys.argv[3], sys.argv[4:], folder)
         else:
