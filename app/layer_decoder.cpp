@@ -186,15 +186,11 @@ struct LayerDecoder::Decompressor {
 
     // The library checks the size a frame declares when the whole frame comes in one call,
     // but not when it arrives in pieces and ends with an empty block; the same text must
-    // fail however it is cut, so the check is made here for every frame.
+    // fail however it is cut, so the check is made here for every frame (a skippable frame
+    // declares 0, which is what it gives).
     bool frame_size_agrees() const {
-        if (zstd_header_size < 4 || read_le32(zstd_header.data()) != ZSTD_MAGICNUMBER) return true;  // skippable
         const unsigned long long declared = ZSTD_getFrameContentSize(zstd_header.data(), zstd_header_size);
         return declared == ZSTD_CONTENTSIZE_UNKNOWN || declared == ZSTD_CONTENTSIZE_ERROR || declared == zstd_decoded;
-    }
-
-    static uint32_t read_le32(const unsigned char* p) {
-        return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
     }
 
     // At the end of the text: output still held inside the stream is drained first.
