@@ -5,6 +5,7 @@
 // its own handles hold: inside the program every open excludes every other.
 #include "runtime/platform/posix/file_system.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -162,11 +163,8 @@ bool rewrite_in_place(const FileHandle& file, const char* system_name, const voi
     return false;
 }
 
-}  // namespace
-
-bool replace_file(const char* system_name, const void* bytes, size_t n) {
-    if (!system_name || !*system_name) return false;
-    // A link stays a link: the file it names gets the new content.
+// A link stays a link: the file it names gets the new content.
+std::string replacement_target(const char* system_name) {
     std::string target = system_name;
     struct stat link {};
     if (lstat(system_name, &link) == 0 && S_ISLNK(link.st_mode)) {
@@ -175,6 +173,14 @@ bool replace_file(const char* system_name, const void* bytes, size_t n) {
             std::free(real);
         }
     }
+    return target;
+}
+
+}  // namespace
+
+bool replace_file(const char* system_name, const void* bytes, size_t n) {
+    if (!system_name || !*system_name) return false;
+    const std::string target = replacement_target(system_name);
     bool created = false;
     int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT) {
@@ -201,6 +207,62 @@ bool replace_file(const char* system_name, const void* bytes, size_t n) {
         if (created) unlink(target.c_str());
     }
     return ok;
+}
+
+FileReplacement::FileReplacement(const char* system_name) {
+    if (!system_name || !*system_name) return;
+    target_ = replacement_target(system_name);
+    // The name is made here rather than by mkstemp so that a new file gets the mode
+    // the umask gives (0666 less the umask), as any file the program creates.
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0; attempt < 100 && !out_.is_open(); ++attempt) {
+        temp_ = target_ + ".part" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+        const int fd =
+            ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+        out_ = HeldFileMark::take(fd, Access::WRITE);
+        if (fd >= 0 && !out_.is_open()) unlink(temp_.c_str());
+    }
+    if (!out_.is_open()) temp_.clear();
+}
+
+bool FileReplacement::write(const void* bytes, size_t n) {
+    if (write_all(out_, bytes, n)) return true;
+    discard();
+    return false;
+}
+
+bool FileReplacement::commit() {
+    if (!out_.is_open()) return false;
+    // The writer's lock on the old file, as replace_file takes it: nobody may hold it.
+    FileHandle old;
+    const int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 || errno != ENOENT) {
+        old = HeldFileMark::take(fd, Access::WRITE);
+        struct stat st {};
+        if (!old.is_open() || fstat(old.fd(), &st) != 0) {
+            discard();
+            return false;
+        }
+        // The new content keeps the old file's permissions, and its owner where we may
+        // give it away (otherwise it becomes ours).
+        fchmod(out_.fd(), st.st_mode & 07777);
+        [[maybe_unused]] const int owner_kept =
+            st.st_uid == geteuid() ? 0 : fchown(out_.fd(), st.st_uid, st.st_gid);
+    }
+    out_.close();
+    if (rename(temp_.c_str(), target_.c_str()) != 0) {
+        discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void FileReplacement::discard() {
+    out_.close();
+    if (!temp_.empty()) unlink(temp_.c_str());
+    temp_.clear();
 }
 
 bool delete_unheld(const char* system_name) {

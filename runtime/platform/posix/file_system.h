@@ -54,6 +54,31 @@ FileHandle create_new(const char* system_name);
 // temporary file beside it and renames that into place, so the file is never seen
 // partly written. False, and the file as it was, when it is held or the write fails.
 bool replace_file(const char* system_name, const void* bytes, size_t n);
+// A file's new content written as a stream (a download, say): into a temporary file
+// beside it, which takes the file's place only at commit(). A failure at any point, or
+// no commit, leaves the file as it was and removes the temporary file.
+class FileReplacement {
+public:
+    // Creates the temporary file beside `system_name` (beside the file a link names);
+    // is_open() is false when it cannot be made.
+    explicit FileReplacement(const char* system_name);
+    ~FileReplacement() { discard(); }
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    bool is_open() const { return out_.is_open(); }
+    // Appends bytes; on failure (a full disk) the temporary file goes at once and false.
+    bool write(const void* bytes, size_t n);
+    // Puts the new content in place, keeping the old file's permissions; false (the
+    // file as it was) when it is held here or by another program, or the rename fails.
+    bool commit();
+    // Drops what was written.
+    void discard();
+
+private:
+    std::string target_, temp_;
+    FileHandle out_;
+};
 // Deletes a file unless it is held (here or by another program); false when nothing
 // was deleted.
 bool delete_unheld(const char* system_name);
