@@ -27,6 +27,6 @@ and a pkg-config file, and the obj2ddd and rtpack tools.")
 # Static libraries: a game links the system libraries itself, through these -dev packages.
 # The default font and the other shipped files come with the converter's package.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-  "brisel42-x9 (= ${PROJECT_VERSION}), libsdl2-dev, libsdl2-mixer-dev, libgl-dev, libenet-dev, libpng-dev, liblzo2-dev, libavformat-dev, libavcodec-dev, libswscale-dev, libavutil-dev, pkg-config")
+  "brisel42-x9 (= ${PROJECT_VERSION}), libsdl2-dev, libsdl2-mixer-dev, libgl-dev, libenet-dev, libcurl4-openssl-dev, libpng-dev, liblzo2-dev, libavformat-dev, libavcodec-dev, libswscale-dev, libavutil-dev, pkg-config")
 
 include(CPack)

@@ -3,4 +3,5 @@
 #pragma once
 
 #include "runtime/net/download.h"
+#include "runtime/net/download_url.h"
 #include "runtime/net/session.h"
