@@ -4,8 +4,9 @@ the last frame it saved.
 
   run_example.py single PROGRAM REGEX [ARG...]   one program; REGEX must match its output
   run_example.py chat PROGRAM                    a host and a joiner on a free loopback port
+  run_example.py news PROGRAM                    news from a web server on loopback, then kept
 """
-import os, re, socket, struct, subprocess, sys, tempfile, zlib
+import functools, http.server, os, re, socket, struct, subprocess, sys, tempfile, threading, zlib
 
 ENV = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
 
@@ -92,11 +93,39 @@ def chat(program, folder):
         check_frame(os.path.join(folder, name + ".png"), 3)
 
 
+def news(program, folder):
+    served = os.path.join(folder, "served")
+    os.mkdir(served)
+    text = "".join("news line %d\r\n" % i for i in range(1, 6))
+    with open(os.path.join(served, "news.txt"), "w", newline="") as f:
+        f.write(text)
+    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=served)
+    handler.log_message = lambda *args: None
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    base = "http://127.0.0.1:%d/" % server.server_address[1]
+    kept = os.path.join(folder, "news.txt")
+    env = dict(ENV, no_proxy="*")
+    # Fetched, then a missing page: the news fetched before stays whole.
+    for url, line in ((base + "news.txt", "fetched: 5 lines"), (base + "gone.txt", "kept: 5 lines")):
+        shot = os.path.join(folder, "news.png")
+        run = subprocess.run([program, url, kept, "--frames", "3", "--screenshot", shot], cwd=folder,
+                             env=env, capture_output=True, text=True, timeout=120)
+        print(run.stdout, run.stderr, sep="")
+        assert run.returncode == 0, f"exit status {run.returncode}"
+        assert line in run.stdout.splitlines(), f"no line {line!r}"
+        assert open(kept, newline="").read() == text, "the kept news differs from the served"
+        check_frame(shot, 3)
+    server.shutdown()
+
+
 def main():
     with tempfile.TemporaryDirectory() as folder:
         ENV["TMPDIR"] = folder  # the programs' error log is not the user's
         if sys.argv[1] == "single":
             single(sys.argv[2], sys.argv[3], sys.argv[4:], folder)
+        elif sys.argv[1] == "news":
+            news(sys.argv[2], folder)
         else:
             chat(sys.argv[2], folder)
     print("example passed")
