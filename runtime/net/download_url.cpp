@@ -27,6 +27,10 @@ bool curl_ready() {
 }
 
 bool is_https(const std::string& url) { return strncasecmp(url.c_str(), "https://", 8) == 0; }
+// libcurl would take an address without a scheme for http.
+bool names_its_scheme(const std::string& url) {
+    return is_https(url) || strncasecmp(url.c_str(), "http://", 7) == 0;
+}
 
 struct Easy {
     CURL* handle = curl_easy_init();
@@ -89,7 +93,8 @@ double download_url_to_file(const DynString& url, const DynString& file) {
     download_detail::DownloadSettings& settings = download_settings();
     settings.last_status = 0;
     const Deadline deadline(settings.timeout_ms);
-    if (url.size() == 0 || download_detail::has_line_breaks_or_zeros(url) || !curl_ready())
+    if (!names_its_scheme(url.text_of()) || download_detail::has_line_breaks_or_zeros(url) ||
+        !curl_ready())
         return 0;
     char name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(file.text_of(), name)) return 0;

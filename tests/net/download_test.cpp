@@ -332,7 +332,7 @@ TEST_F(Download, FailuresBeforeTheConnectionLeaveTheFileAlone) {
     close(closed);
 }
 
-TEST_F(Download, AFileThatCannotBeWrittenDropsTheBody) {
+TEST_F(Download, AFileThatCannotBeReplacedDropsTheBody) {
     ASSERT_TRUE(write_file(file, OLD_CONTENT));
     char name[platform::NAME_BUFFER_SIZE];
     ASSERT_TRUE(platform::to_system_name(file.c_str(), name));

@@ -109,6 +109,8 @@ TEST_F(DownloadUrl, FailuresLeaveTheFileAsItWas) {
         {"redirect to another protocol", http("/redirect/0?to=ftp://127.0.0.1/x"),
          servers->file("ca.pem"), 302},
         {"not a web address", "file://" + servers->served("small.txt"), servers->file("ca.pem"), 0},
+        {"no scheme", "127.0.0.1:" + std::to_string(servers->plain) + small,
+         servers->file("ca.pem"), 0},
         {"line break in the address", https(servers->good, small) + "\r\nX: y",
          servers->file("ca.pem"), 0},
     };
