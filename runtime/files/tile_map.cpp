@@ -47,6 +47,11 @@ bool read_header(std::span<const uint8_t> bytes, uint64_t file_length, TileMapDa
     // At most 65535^3 cells: the product fits in 64 bits.
     const uint64_t count = static_cast<uint64_t>(map.width) * static_cast<uint64_t>(map.height) *
                            static_cast<uint64_t>(map.layers);
+    if (count > TILE_MAP_CELL_LIMIT) {
+        map.error = shape + " cells are more than the " + std::to_string(TILE_MAP_CELL_LIMIT) +
+                    " a map may have";
+        return false;
+    }
     const uint64_t expected = (TILE_MAP_HEADER_WORDS + count) * 2;
     if (file_length != expected) {
         map.error = shape + " cells need " + std::to_string(expected) + " bytes, the file has " +

@@ -33,5 +33,7 @@ TileMapData parse_tile_map(std::span<const uint8_t> bytes);
 
 // Words before the cells.
 constexpr size_t TILE_MAP_HEADER_WORDS = 5;
+// The most cells a map may have (4096 x 4096 x 1): a 32 MiB file, 128 MiB of numbers.
+constexpr uint64_t TILE_MAP_CELL_LIMIT = 4096 * 4096;
 
 }  // namespace runtime

@@ -78,6 +78,7 @@ TEST_F(FilesTest, DamagedTileMapsChangeNothingAndAreLogged) {
         {"a cell too many", good + words({7})},
         {"no layers", words({2, 1, 8, 8, 0})},
         {"huge sizes, little data", words({65535, 65535, 8, 8, 65535, 1, 2})},
+        {"one row beyond the cell limit", words({4096, 4097, 8, 8, 1})},
     };
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);
@@ -93,7 +94,14 @@ TEST_F(FilesTest, DamagedTileMapsChangeNothingAndAreLogged) {
                       .find("load_tile_map: \"" + path("map.pyxm") + "\" is damaged"),
                   std::string::npos);
     }
+    // The limit itself is a size like any other: only the length is wrong here.
+    make_file(path("map.pyxm"), words({4096, 4096, 8, 8, 1, 1}));
     DynArray<double> cells;
+    runtime::delete_error_log();
+    EXPECT_EQ(runtime::load_tile_map(path("map.pyxm").c_str(), cells), 0);
+    EXPECT_NE(test_support::read_file(runtime::error_log_path())
+                  .find("need 33554442 bytes, the file has 12"),
+              std::string::npos);
     EXPECT_EQ(runtime::load_tile_map(path("missing.pyxm").c_str(), cells), 0);
     EXPECT_NE(test_support::read_file(runtime::error_log_path()).find("load_tile_map: cannot read"),
               std::string::npos);
