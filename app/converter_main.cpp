@@ -82,7 +82,7 @@ void converter_main() {
         draw_report(input_path, result);
         runtime::show_screen();
         runtime::key_wait();
-        if (runtime::key_state(RETURN_KEY) == 0) return;
+        if (runtime::key_state(runtime::KEY_RETURN) == 0) return;
     }
 }
 

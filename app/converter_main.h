@@ -15,7 +15,6 @@ void converter_main();
 // The logo drawn in sprite 0 at the top left of the report.
 constexpr const char* LOGO_FILE = "pyx.png";
 constexpr const char* MAP_FILTER = "TMX|*.tmx|JSON|*.tmj;*.json|All|*.*";
-constexpr int RETURN_KEY = 28;
 constexpr const char* CONTACT_LINE = "brisel42_x9 map converter - questions and fixes: maps@brisel42.example";
 
 // The report's own lines below the fixed texts: what was written, or why not, and the

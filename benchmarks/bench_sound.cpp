@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/platform/audio.h"
+#include "runtime/sound/sound_slots.h"
 
 namespace {
 

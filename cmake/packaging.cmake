@@ -23,7 +23,8 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME brisel42-x9-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "Game-programming runtime: libraries and headers
 The game runtime as static libraries with headers, a CMake package (brisel42_runtime)
-and a pkg-config file, and the obj2ddd and rtpack tools.")
+and a pkg-config file, the obj2ddd and rtpack tools, and example games that build alone
+against it.")
 # Static libraries: a game links the system libraries itself, through these -dev packages.
 # The default font and the other shipped files come with the converter's package.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS

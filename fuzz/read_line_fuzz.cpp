@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/files/file_channels.h"
+#include "runtime/files/file_channel_table.h"
 #include "runtime/files/line_reader.h"
 #include "support/fuzz_support.h"
 

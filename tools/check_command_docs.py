@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks docs/commands/ against the runtime's headers, so the reference cannot drift.
+"""Checks docs/commands/ and docs/cheatsheet.md against the runtime's headers, so neither
+can drift.
 
 The commands are the functions that runtime/runtime.h declares, through every header it
 includes, directly in namespace `runtime` (not in classes, not in nested namespaces;
@@ -11,7 +12,14 @@ empty ("—" says the command has no failure of its own). An argument in [bracke
 
 Fails when a command has no row, when a row names a command no header declares, when a
 documented argument count fits no declaration, or when a declaration's argument count has
-no row. Usage: check_command_docs.py SOURCE_DIR
+no row. Rows may also document engine operations of headers runtime.h does not include
+(every header of runtime/ outside runtime/platform/ counts for them).
+
+docs/cheatsheet.md holds one line per user command, "- `SIGNATURE` - on failure", with the
+signature exactly as a public header declares it; docs/engine_internals.md names, in
+backticks, the other commands of the public headers. Fails when a cheatsheet signature
+matches no declaration, when a public command is in neither page or in both, or when a name
+on the internals page is no public command. Usage: check_command_docs.py SOURCE_DIR
 """
 import pathlib
 import re
@@ -58,10 +66,16 @@ def split_top_level(text, separator=","):
     return [p.strip() for p in parts]
 
 
-def declared_commands(root):
-    """name -> list of (least, most) argument counts, one per declaration."""
+def module_headers(root):
+    """Every header of the runtime's modules (the platform layer is no command source)."""
+    return sorted(str(p.relative_to(root)) for p in (root / "runtime").rglob("*.h")
+                  if "platform" not in p.relative_to(root).parts)
+
+
+def declared_commands(root, headers=None):
+    """name -> list of (least, most, signature), one per declaration."""
     commands = {}
-    for header in header_closure(root):
+    for header in headers if headers is not None else header_closure(root):
         text = strip_code((root / header).read_text())
         scopes, statement = [], ""
         for ch in text:
@@ -98,7 +112,15 @@ def record(commands, statement, scopes):
         return
     parameters = [p for p in split_top_level(match.group(3)) if p and p != "void"]
     least = sum(1 for p in parameters if "=" not in p)
-    commands.setdefault(match.group(2), []).append((least, len(parameters)))
+    commands.setdefault(match.group(2), []).append((least, len(parameters), signature_of(statement)))
+
+
+def signature_of(statement):
+    """A declaration as the cheatsheet writes it: one line, no attributes or specifiers."""
+    statement = re.sub(r"\[\[\w+\]\]|\b(?:inline|constexpr|static|extern)\b", " ", statement)
+    statement = " ".join(statement.split())
+    statement = re.sub(r"\s*([(),&*])\s*", r"\1", statement).replace(",", ", ")
+    return re.sub(r"([&*]+)(?=\w)", r"\1 ", statement)
 
 
 def documented_commands(root):
@@ -138,23 +160,57 @@ def argument_range(arguments):
 
 def check(root):
     declared = declared_commands(root)
+    every = declared_commands(root, module_headers(root))
     documented, problems = documented_commands(root)
     for name, overloads in sorted(declared.items()):
         rows = documented.get(name)
         if not rows:
             problems.append(f"{name}: declared in the headers, documented in no command table")
             continue
-        for least, most in overloads:
+        for least, most, _ in overloads:
             if not any(r_least <= most and least <= r_most for r_least, r_most, _ in rows):
                 problems.append(f"{name}: no row documents the form with {least}..{most} arguments")
     for name, rows in sorted(documented.items()):
-        overloads = declared.get(name)
+        overloads = every.get(name)
         for least, most, where in rows:
             if not overloads:
                 problems.append(f"{where}: {name} is declared in no header")
-            elif not any(least <= o_most and o_least <= most for o_least, o_most in overloads):
+            elif not any(least <= o_most and o_least <= most for o_least, o_most, _ in overloads):
                 problems.append(f"{where}: {name} takes no {least}..{most} arguments")
-    return declared, problems
+    return declared, problems + check_cheatsheet(root, declared)
+
+
+def check_cheatsheet(root, declared):
+    problems, listed = [], {}
+    sheet = root / "docs" / "cheatsheet.md"
+    for number, line in enumerate(sheet.read_text().splitlines(), 1):
+        match = re.match(r"- `([^`]+)` (?:-|—) \S", line)
+        if not line.startswith("- `"):
+            continue
+        where = f"{sheet.relative_to(root)}:{number}"
+        if not match:
+            problems.append(f"{where}: a command line is \"- `signature` - on failure\"")
+            continue
+        signature = signature_of(match.group(1))
+        name = re.search(r"(\w+)\(", signature)
+        overloads = declared.get(name.group(1) if name else "", [])
+        if not any(signature == s for _, _, s in overloads):
+            problems.append(f"{where}: `{signature}` is not declared so in the public headers")
+            continue
+        listed.setdefault(name.group(1), set()).add(signature)
+    internals_page = root / "docs" / "engine_internals.md"
+    internals = set(re.findall(r"`(\w+)`", internals_page.read_text()))
+    for name, overloads in sorted(declared.items()):
+        if name in internals and name in listed:
+            problems.append(f"{name}: on the cheatsheet and on the internals page")
+        elif name not in internals and name not in listed:
+            problems.append(f"{name}: a public command on neither the cheatsheet nor the internals page")
+        elif name in listed:
+            for signature in sorted({s for _, _, s in overloads} - listed[name]):
+                problems.append(f"{name}: the cheatsheet lacks `{signature}`")
+    for name in sorted(internals - set(declared)):
+        problems.append(f"{internals_page.relative_to(root)}: {name} is no public command")
+    return problems
 
 
 def main():

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_options.h"
+#include "examples/run_options.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -85,9 +85,9 @@ void read_keyboard(Chat& chat) {
 }
 
 void draw(const Chat& chat, const std::string& title) {
-    fill_rect(0, 0, 640, 480, 0x302010);
+    fill_rect(0, 0, 640, 480, rgb(16, 32, 48));
     print_text(title.c_str(), 10, 8);
-    draw_line(0, 28, 639, 28, 0x806040);
+    draw_line(0, 28, 639, 28, rgb(64, 96, 128));
     int y = 36;
     for (const std::string& line : chat.history) {
         print_text(line.substr(0, MAX_LINE).c_str(), 10, y);
@@ -99,7 +99,7 @@ void draw(const Chat& chat, const std::string& title) {
         print_text(player.substr(0, 14).c_str(), 520, y);
         y += LINE_STEP;
     }
-    draw_line(0, 448, 639, 448, 0x806040);
+    draw_line(0, 448, 639, 448, rgb(64, 96, 128));
     print_text(("> " + chat.typing + "_").c_str(), 10, 456);
 }
 

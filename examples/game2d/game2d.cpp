@@ -1,13 +1,14 @@
 // A small 2D game on the runtime: walk the hero with the arrow keys (or a joystick),
 // collect the spinning coins, keep away from the spike balls. Escape ends it.
-// Shows: animated sprites, pixel collisions between sprite frames, text, a sound effect,
+// Shows: a level made in the map editor (level.tmx, converted to level.pyxm at build time),
+// animated sprites, pixel collisions between sprite frames, text, a sound effect,
 // keyboard and joystick input.
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
 
-#include "common/run_options.h"
+#include "examples/run_options.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -15,14 +16,12 @@ namespace {
 using namespace runtime;
 
 // Sprite slots and the sound slot.
-constexpr int HERO = 1, COIN = 2, SPIKES = 3;
+constexpr int HERO = 1, COIN = 2, SPIKES = 3, TILES = 4;
 constexpr int PICKUP_SOUND = 0;
 constexpr int HERO_SIZE = 32, COIN_SIZE = 16, SPIKES_SIZE = 24;
 constexpr int SCREEN_W = 640, SCREEN_H = 480, TOP = 30, BOTTOM = 450;
 constexpr double HERO_SPEED = 4;
-// Scan codes of the arrow keys.
-constexpr int KEY_UP = 200, KEY_DOWN = 208, KEY_LEFT = 203, KEY_RIGHT = 205;
-constexpr double BACKGROUND = 0x203A24, GRID = 0x28482C;  // red | green << 8 | blue << 16
+constexpr double BACKGROUND = rgb(36, 58, 32);
 
 struct Thing {
     double x = 0, y = 0, dx = 0, dy = 0;
@@ -71,10 +70,23 @@ void demo_controls(const Thing& hero, const std::vector<Thing>& coins, double& m
     if (std::fabs(ty - hero.y) > 2) my = ty > hero.y ? 1 : -1;
 }
 
-void draw_playfield() {
+// The level's cells: tile number (1 = the first picture of tiles.png, 0 = none) per x, y
+// and layer, drawn from the top of the playfield, the first layer at the bottom.
+struct Level {
+    DynArray<double> cells;
+    int layers = 0;
+    double tile_w = 0, tile_h = 0;
+};
+
+void draw_playfield(Level& level) {
     fill_rect(0, 0, SCREEN_W, SCREEN_H, BACKGROUND);
-    for (int x = 0; x < SCREEN_W; x += 40) draw_line(x, TOP, x, BOTTOM, GRID);
-    for (int y = TOP; y <= BOTTOM; y += 40) draw_line(0, y, SCREEN_W - 1, y, GRID);
+    for (int layer = 0; layer < level.layers; ++layer)
+        for (int y = 0; y < level.cells.size1; ++y)
+            for (int x = 0; x < level.cells.size0; ++x) {
+                const double tile = element(level.cells, x, y, layer);
+                if (tile > 0)
+                    draw_sprite_frame(TILES, tile - 1, x * level.tile_w, TOP + y * level.tile_h);
+            }
 }
 
 void game() {
@@ -84,6 +96,13 @@ void game() {
     if (load_animated_sprite("hero.png", HERO, HERO_SIZE, HERO_SIZE) == 0) example::missing_file("hero.png");
     if (load_animated_sprite("coin.png", COIN, COIN_SIZE, COIN_SIZE) == 0) example::missing_file("coin.png");
     if (load_animated_sprite("spikes.png", SPIKES, SPIKES_SIZE, SPIKES_SIZE) == 0) example::missing_file("spikes.png");
+    Level level;
+    level.layers = static_cast<int>(load_tile_map("level.pyxm", level.cells));
+    if (level.layers == 0) example::missing_file("level.pyxm");
+    level.tile_w = tile_map_tile_width();
+    level.tile_h = tile_map_tile_height();
+    if (load_animated_sprite("tiles.png", TILES, level.tile_w, level.tile_h) == 0)
+        example::missing_file("tiles.png");
     // Without a sound device the game goes on silently.
     const bool sound = load_sound("pickup.wav", PICKUP_SOUND, 2) != 0;
 
@@ -126,7 +145,7 @@ void game() {
             hero = Thing{SCREEN_W / 2 - HERO_SIZE / 2, BOTTOM - HERO_SIZE, 0, 0};
         }
 
-        draw_playfield();
+        draw_playfield(level);
         for (const Thing& c : coins) draw_sprite_frame(COIN, coin_frame, c.x, c.y);
         for (const Thing& s : spikes) draw_sprite_frame(SPIKES, spikes_frame, s.x, s.y);
         draw_sprite_frame(HERO, hero_frame, hero.x, hero.y);

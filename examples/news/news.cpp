@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_options.h"
+#include "examples/run_options.h"
 #include "runtime/runtime.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/run_options.h"
+#include "examples/run_options.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -14,8 +14,8 @@ using namespace runtime;
 
 // Object numbers.
 constexpr int GROUND = 1, RING = 2, PYRAMID = 3, CRATE = 4;
-constexpr double FOG = 0xD8C0A8;  // red | green << 8 | blue << 16: a pale blue haze
-constexpr double WHITE = 0xFFFFFF;
+constexpr double FOG = rgb(168, 192, 216);  // a pale blue haze
+constexpr double WHITE = rgb(255, 255, 255);
 constexpr double SUNLIGHT[3] = {-8, -14, -5};  // the direction the sunlight travels
 constexpr double PI = 3.14159265358979;
 
@@ -24,7 +24,8 @@ void build_ground(int half_tiles) {
     start_object(GROUND);
     for (int i = -half_tiles; i < half_tiles; ++i) {
         for (int k = -half_tiles; k < half_tiles; ++k) {
-            const double x = i * 2.0, z = k * 2.0, colour = (i + k) % 2 == 0 ? 0x60D070 : 0x48B058;
+            const double x = i * 2.0, z = k * 2.0,
+                         colour = (i + k) % 2 == 0 ? rgb(112, 208, 96) : rgb(88, 176, 72);
             add_object_vertex(x, 0, z, 0, 0, colour);
             add_object_vertex(x, 0, z + 2, 0, 1, colour);
             add_object_vertex(x + 2, 0, z, 1, 0, colour);
@@ -88,7 +89,7 @@ void scene() {
         // The sun as a directional light, and a dim light from the camera so that the
         // sides turned away from the sun are not black.
         set_light(0, WHITE, 0, 0, 0, SUNLIGHT[0], SUNLIGHT[1], SUNLIGHT[2], 180);
-        set_camera_light(1, 0x404040);
+        set_camera_light(1, rgb(64, 64, 64));
 
         draw_object_frame(GROUND, 0);
         draw_standing_objects(t);

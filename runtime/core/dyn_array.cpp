@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "runtime/core/lifecycle.h"
@@ -31,6 +33,32 @@ template <class T>
 int32_t capacity_for(int64_t count) {
     constexpr int32_t step = step_of<T>();
     return static_cast<int32_t>((count / step) * step + step);
+}
+
+// A number as the error-stop messages show it: whole numbers without a fraction.
+std::string shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// "(12, 0)": the indices up to the array's dimensions and any nonzero one beyond them.
+std::string shown_indices(int dimensions, const double (&indices)[4]) {
+    int count = std::max(dimensions, 1);
+    for (int d = count; d < 4; ++d)
+        if (indices[d] != 0) count = d + 1;
+    std::string text = "(";
+    for (int d = 0; d < count; ++d) text += (d ? ", " : "") + shown(indices[d]);
+    return text + ")";
+}
+
+template <class T>
+std::string shown_shape(const DynArray<T>& a) {
+    if (a.elements == nullptr || a.dimension_count == 0) return "an array without elements";
+    const int32_t sizes[4] = {a.size0, a.size1, a.size2, a.size3};
+    std::string text = "a ";
+    for (int d = 0; d < a.dimension_count; ++d) text += (d ? " x " : "") + std::to_string(sizes[d]);
+    return text + " array";
 }
 
 // A size argument: truncated, and 0 when below 1 (that dimension does not exist).
@@ -105,7 +133,9 @@ void copy_from(DynArray<T>& to, const DynArray<T>& from) {
         return;
     }
     T* storage = obtain_storage(to, from.capacity);
-    if (storage == nullptr) error_stop(STOP_RANGE);
+    if (storage == nullptr)
+        error_stop(STOP_RANGE,
+                   "no storage to copy an array of " + std::to_string(from.capacity) + " elements");
     for (int32_t i = 0; i < from.capacity; ++i) {
         // Copied strings take their own size, not a 512-byte step each.
         if constexpr (std::is_same_v<T, DynString>)
@@ -151,7 +181,8 @@ void grow_for_push(DynArray<DynString>& a, int32_t needed) {
     if (target > static_cast<int64_t>(MAX_ELEMENTS)) target = needed;
     int32_t new_capacity = capacity_for<DynString>(target - 1);
     DynString* storage = obtain_storage(a, new_capacity);
-    if (storage == nullptr) error_stop(STOP_RANGE);
+    if (storage == nullptr)
+        error_stop(STOP_RANGE, "push: no storage for " + std::to_string(needed) + " elements");
     for (int32_t i = 0; i < a.size0; ++i) storage[i] = std::move(a.elements[i]);
     release_storage(a.elements, a.capacity, a);
     a.elements = storage;
@@ -160,14 +191,16 @@ void grow_for_push(DynArray<DynString>& a, int32_t needed) {
 
 template <class V>
 void push_value(DynArray<DynString>& a, V&& value) {
-    if (a.size1 != 0) error_stop(STOP_PUSH_MULTI);
+    if (a.size1 != 0)
+        error_stop(STOP_PUSH_MULTI, "push onto " + shown_shape(a) + ": push needs one dimension");
     if (a.elements == nullptr || a.size2 != 0 || a.size3 != 0) {
         // The general path: a new shape of one dimension, then the checked store.
         redimension(a, static_cast<double>(a.size0) + 1);
         element(a, static_cast<double>(a.size0) - 1) = std::forward<V>(value);
         return;
     }
-    if (a.size0 >= static_cast<int32_t>(MAX_ELEMENTS)) error_stop(STOP_RANGE);
+    if (a.size0 >= static_cast<int32_t>(MAX_ELEMENTS))
+        error_stop(STOP_RANGE, "push: " + shown_shape(a) + " cannot grow");
     int32_t needed = a.size0 + 1;
     if (needed > a.capacity) grow_for_push(a, needed);
     a.size0 = needed;
@@ -235,7 +268,10 @@ template <class T>
 void dimension(DynArray<T>& a, double d0, double d1, double d2, double d3) {
     int32_t s0 = size_from(d0), s1 = size_from(d1), s2 = size_from(d2), s3 = size_from(d3);
     double count = static_cast<double>(s0) * (s1 ? s1 : 1) * (s2 ? s2 : 1) * (s3 ? s3 : 1);
-    if (count > MAX_ELEMENTS) error_stop(STOP_RANGE);
+    if (count > MAX_ELEMENTS)
+        error_stop(STOP_RANGE, "dimension (" + shown(d0) + ", " + shown(d1) + ", " + shown(d2) +
+                                   ", " + shown(d3) + "): " + shown(count) +
+                                   " elements, more than an array holds");
     auto m = static_cast<int64_t>(count);
     int32_t needed = capacity_for<T>(m);
 
@@ -247,7 +283,7 @@ void dimension(DynArray<T>& a, double d0, double d1, double d2, double d3) {
         T* storage = obtain_storage(a, needed);
         if (storage == nullptr) {
             clear_fields(a);
-            error_stop(STOP_RANGE);
+            error_stop(STOP_RANGE, "dimension: no storage for " + shown(count) + " elements");
         }
         a.elements = storage;
         a.capacity = needed;
@@ -283,7 +319,10 @@ T& element(DynArray<T>& a, double i0, double i1, double i2, double i3) {
     if (a.elements == nullptr || !index_ok(i0, a.size0, true) ||
         !index_ok(i1, a.size1, a.size1 != 0) || !index_ok(i2, a.size2, a.size2 != 0) ||
         !index_ok(i3, a.size3, a.size3 != 0)) {
-        error_stop(STOP_INDEX);
+        const double indices[4] = {i0, i1, i2, i3};
+        error_stop(STOP_INDEX, "array index out of range: element " +
+                                   shown_indices(a.dimension_count, indices) + " of " +
+                                   shown_shape(a));
     }
     int64_t place = static_cast<int64_t>(i0) + static_cast<int64_t>(i1) * a.stride1 +
                     static_cast<int64_t>(i2) * a.stride2 + static_cast<int64_t>(i3) * a.stride3;

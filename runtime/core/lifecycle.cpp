@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 #include "runtime/core/error_log.h"
@@ -23,7 +24,6 @@ namespace {
 
 constexpr int SHOW_DEFAULT = 10;  // the system's default show-window value
 constexpr uint32_t COMMAND_TEXT_ROOM = 256;
-constexpr const char* PROJECT_TITLE = "brisel42_x9";
 constexpr size_t STEP_COUNT = static_cast<size_t>(ShutdownStep::EXIT_CLEANUP);
 
 // Registered teardowns, one slot per step, index = step - 1.
@@ -154,9 +154,13 @@ void minimal_initialise(const char* /*command_text*/, int /*show_command*/, cons
 }
 
 int runtime_main(const std::string& command_line_tail, int show_command, Initialiser initialise,
-                 ApplicationMain application) {
+                 ApplicationMain application, const char* title) {
     ProcessState& state = process_state();
     state.command_line_text.assign(command_line_tail.c_str());
+    // Taken before initialisation changes the current folder; "" when it is gone.
+    std::error_code folder_error;
+    const std::filesystem::path started = std::filesystem::current_path(folder_error);
+    state.start_folder.assign(started.generic_string().c_str());
     state.screen_width = 640;
     state.screen_height = 480;
     state.fullscreen = 0;
@@ -166,7 +170,7 @@ int runtime_main(const std::string& command_line_tail, int show_command, Initial
     state.capture_mouse = 0;
     if (initialise != nullptr) {
         char* command_text = state.command_line_text.writable_buffer(COMMAND_TEXT_ROOM);
-        initialise(command_text, show_command, PROJECT_TITLE);
+        initialise(command_text, show_command, title != nullptr ? title : DEFAULT_TITLE);
         state.command_line_text.recount_length();
     }
     state.stop_code = 0;
@@ -177,12 +181,14 @@ int runtime_main(const std::string& command_line_tail, int show_command, Initial
 }
 
 int program_entry(int argc, const char* const* argv, Initialiser initialise,
-                  ApplicationMain application) {
+                  ApplicationMain application, const char* title) {
     std::string tail = find_command_line_tail(build_command_line(argc, argv));
-    return runtime_main(tail, SHOW_DEFAULT, initialise, application);
+    return runtime_main(tail, SHOW_DEFAULT, initialise, application, title);
 }
 
 DynString get_command_line() { return process_state().command_line_text; }
+
+DynString start_folder() { return process_state().start_folder; }
 
 int exit_status_for_stop() {
     const ProcessState& state = process_state();
@@ -197,10 +203,17 @@ void end_program() {
     // so the nested end runs only the steps after it.
     ProcessState& state = process_state();
     shut_down_runtime();
-    if (state.debug_mode != 0) write_stop_record();
     int status = exit_status_for_stop();
-    // An error stop must not look like success to whoever started us.
-    if (status != 0) std::fprintf(stderr, "stopped: code %d\n", truncate_to_int(state.stop_code));
+    // An error stop must not look like success to whoever started us, and says why.
+    if (status != 0) {
+        std::string line = "stopped: code " + std::to_string(truncate_to_int(state.stop_code));
+        if (!state.stop_message.empty()) {
+            line += ": " + state.stop_message;
+            append_error_log(line.c_str());
+        }
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    if (state.debug_mode != 0) write_stop_record();
     exit_now(status);
 }
 
@@ -245,9 +258,13 @@ void mark_source_line(double context, double line) {
     state.current_line = line;
 }
 
-void error_stop(int code) {
+void error_stop(int code) { error_stop(code, std::string()); }
+
+void error_stop(int code, const std::string& message) {
     set_stop_code(code);
-    process_state().stop_is_error = true;
+    ProcessState& state = process_state();
+    state.stop_is_error = true;
+    state.stop_message = message;
     end_program();
 }
 

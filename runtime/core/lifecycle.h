@@ -35,6 +35,10 @@ struct ProcessState {
     double current_context = 0;
     // Set by error_stop: the end then exits with the stop code instead of 0.
     bool stop_is_error = false;
+    // What the error stop says besides its code: the command and the values it refused.
+    std::string stop_message;
+    // The current folder when the program started, before start-up made its own current.
+    DynString start_folder;
 };
 ProcessState& process_state();
 
@@ -74,25 +78,35 @@ std::string build_command_line(int argc, const char* const* argv);
 using ApplicationMain = void (*)();
 using Initialiser = void (*)(const char* command_text, int show_command, const char* title);
 
+// The window title a program gets when its entry names none.
+constexpr const char* DEFAULT_TITLE = "brisel42_x9";
+
 // The runtime's main routine: settings, initialisation, the application, the end.
-int runtime_main(const std::string& command_line_tail, int show_command,
-                 Initialiser initialise, ApplicationMain application);
+int runtime_main(const std::string& command_line_tail, int show_command, Initialiser initialise,
+                 ApplicationMain application, const char* title = DEFAULT_TITLE);
 // Start-up used until the full initialisation exists (and by tests and tools):
 // deletes the error log and seeds the random generator from the millisecond clock.
 void minimal_initialise(const char* command_text, int show_command, const char* title);
-// OS entry: builds the command line from argv, finds the tail, calls runtime_main.
+// OS entry: builds the command line from argv, finds the tail, calls runtime_main; the
+// window is titled `title` (a null title counts as DEFAULT_TITLE).
 int program_entry(int argc, const char* const* argv, Initialiser initialise,
-                  ApplicationMain application);
+                  ApplicationMain application, const char* title = DEFAULT_TITLE);
 
 DynString get_command_line();
+// The folder the program was started from ("/"-separated, no trailing "/"); start-up
+// makes the program's own folder current, so a path the user typed is relative to this.
+DynString start_folder();
 [[noreturn]] void end_program();
 [[noreturn]] void end_statement();
 [[noreturn]] void end_program_and_run(const DynString& command);
 double set_stop_code(double code);
 void mark_source_line(double context, double line);
 // The error stop: set_stop_code(code), then end_program(); the process exits with the
-// code (1 when outside 1..255) after writing "stopped: code N" to standard error.
+// code (1 when outside 1..255) after writing "stopped: code N" to standard error, or
+// "stopped: code N: MESSAGE" to standard error and the error log when a message is given
+// (the command and the values it refused, e.g. "channel 9 is not open").
 [[noreturn]] void error_stop(int code);
+[[noreturn]] void error_stop(int code, const std::string& message);
 // The exit status the end will use for the current stop record.
 int exit_status_for_stop();
 

@@ -1,13 +1,13 @@
 // File channels. Reads go through a per-channel read-ahead window instead of the
 // 64-byte reads and seek-back per line, with the same bytes, positions and stops.
-#include "runtime/files/file_channels.h"
-
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "runtime/core/lifecycle.h"
+#include "runtime/files/file_channel_table.h"
 #include "runtime/files/files_internal.h"
 #include "runtime/files/line_reader.h"
 
@@ -22,9 +22,24 @@ FileChannelTable& file_channel_table() {
 
 namespace {
 
+std::string shown_number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+// "read_word: channel 2 (\"a.pyxm\")": the command, the channel and its file.
+std::string about(const char* command, double channel, const FileChannel& ch) {
+    std::string text = std::string(command) + ": channel " + shown_number(channel);
+    if (!ch.name.empty()) text += " (\"" + ch.name + "\")";
+    return text;
+}
+
 // A channel number outside 0..7 is a programming error: stop code 7.
-FileChannel& channel_at(double channel) {
-    if (!(channel > -1.0 && channel < CHANNEL_COUNT)) error_stop(STOP_RANGE);
+FileChannel& channel_at(double channel, const char* command) {
+    if (!(channel > -1.0 && channel < CHANNEL_COUNT))
+        error_stop(STOP_RANGE, std::string(command) + ": channel " + shown_number(channel) +
+                                   " is outside 0 to 7");
     return file_channel_table().channels[static_cast<size_t>(static_cast<int>(channel))];
 }
 
@@ -33,6 +48,7 @@ void clear_channel(FileChannel& ch) {
     ch.size = 0;
     ch.position = 0;
     ch.for_writing = false;
+    ch.name.clear();
     ch.offset = 0;
     ch.file_length = 0;
     ch.buffer_start = 0;
@@ -131,17 +147,26 @@ struct ChannelLineSource {
 };
 
 // A reading channel that is open, or stop code 3.
-FileChannel& readable_channel(double channel) {
-    FileChannel& ch = channel_at(channel);
-    if (!ch.handle.is_open()) error_stop(STOP_FILE);
+FileChannel& readable_channel(double channel, const char* command) {
+    FileChannel& ch = channel_at(channel, command);
+    if (!ch.handle.is_open()) error_stop(STOP_FILE, about(command, channel, ch) + " is not open");
     return ch;
 }
 
 // The fixed-size reads: `position` moves first, then exactly n bytes or stop code 3.
-void read_exact(double channel, void* into, size_t n) {
-    FileChannel& ch = readable_channel(channel);
+[[noreturn]] void short_read(const char* command, double channel, const FileChannel& ch,
+                             size_t wanted) {
+    error_stop(STOP_FILE, about(command, channel, ch) +
+                              (ch.for_writing ? " is open for writing"
+                                              : ": the file ends before " + std::to_string(wanted) +
+                                                    " more bytes"));
+}
+
+void read_exact(double channel, void* into, size_t n, const char* command) {
+    FileChannel& ch = readable_channel(channel, command);
     ch.position += static_cast<uint32_t>(n);
-    if (take_bytes(ch, static_cast<char*>(into), n) != static_cast<int64_t>(n)) error_stop(STOP_FILE);
+    if (take_bytes(ch, static_cast<char*>(into), n) != static_cast<int64_t>(n))
+        short_read(command, channel, ch, n);
 }
 
 // Files hold little-endian values; a big-endian host swaps.
@@ -161,15 +186,18 @@ T to_little_endian(T v) {
     return from_little_endian(v);
 }
 
-void write_exact(double channel, const void* bytes, size_t n) {
-    FileChannel& ch = channel_at(channel);
-    if (!ch.handle.is_open() || !platform::write_all(ch.handle, bytes, n)) error_stop(STOP_FILE);
+void write_exact(double channel, const void* bytes, size_t n, const char* command) {
+    FileChannel& ch = channel_at(channel, command);
+    if (!ch.handle.is_open()) error_stop(STOP_FILE, about(command, channel, ch) + " is not open");
+    if (!platform::write_all(ch.handle, bytes, n))
+        error_stop(STOP_FILE, about(command, channel, ch) + ": cannot write " + std::to_string(n) +
+                                  " bytes" + (ch.for_writing ? "" : " (open for reading)"));
 }
 
 }  // namespace
 
 double open_file_channel(double channel, const char* name, double mode) {
-    FileChannel& ch = channel_at(channel);
+    FileChannel& ch = channel_at(channel, "open_file_channel");
     files_detail::ensure_exit_cleanup();
     clear_channel(ch);
     char system_name[platform::NAME_BUFFER_SIZE];
@@ -188,6 +216,7 @@ double open_file_channel(double channel, const char* name, double mode) {
         ch.handle = std::move(file);
         ch.for_writing = true;
     }
+    ch.name = name;
     return 1;
 }
 
@@ -196,36 +225,36 @@ double open_file_channel(double channel, const DynString& name, double mode) {
 }
 
 double close_file_channel(double channel) {
-    clear_channel(channel_at(channel));
+    clear_channel(channel_at(channel, "close_file_channel"));
     return 0;
 }
 
 double end_of_file(double channel) {
-    const FileChannel& ch = channel_at(channel);
+    const FileChannel& ch = channel_at(channel, "end_of_file");
     return ch.position >= ch.size ? 1 : 0;
 }
 
 void read_byte(double channel, double& value) {
     uint8_t b = 0;
-    read_exact(channel, &b, 1);
+    read_exact(channel, &b, 1, "read_byte");
     value = b;
 }
 
 void read_word(double channel, double& value) {
     uint16_t w = 0;
-    read_exact(channel, &w, 2);
+    read_exact(channel, &w, 2, "read_word");
     value = from_little_endian(w);
 }
 
 void read_long(double channel, double& value) {
     uint32_t l = 0;
-    read_exact(channel, &l, 4);
+    read_exact(channel, &l, 4, "read_long");
     value = from_little_endian(l);
 }
 
 void read_double(double channel, double& value) {
     uint64_t bits = 0;
-    read_exact(channel, &bits, 8);
+    read_exact(channel, &bits, 8, "read_double");
     value = std::bit_cast<double>(from_little_endian(bits));
 }
 
@@ -235,28 +264,29 @@ void read_bytes_text(double channel, double count, DynString& text) {
         text.assign("");
         return;
     }
-    FileChannel& ch = readable_channel(channel);
+    FileChannel& ch = readable_channel(channel, "read_bytes_text");
     // More than the file still holds can never be delivered: stop before allocating.
     if (ch.for_writing || static_cast<uint64_t>(n) + ch.offset > ch.file_length) {
         ch.position += static_cast<uint32_t>(n);
-        error_stop(STOP_FILE);
+        short_read("read_bytes_text", channel, ch, static_cast<size_t>(n));
     }
     ch.position += static_cast<uint32_t>(n);
     char* into = text.writable_buffer(static_cast<uint32_t>(n));
-    if (take_bytes(ch, into, static_cast<size_t>(n)) != n) error_stop(STOP_FILE);
+    if (take_bytes(ch, into, static_cast<size_t>(n)) != n)
+        short_read("read_bytes_text", channel, ch, static_cast<size_t>(n));
     into[n] = 0;
     text.recount_length();
 }
 
 void read_line(double channel, DynString& text) {
-    FileChannel& ch = readable_channel(channel);
+    FileChannel& ch = readable_channel(channel, "read_line");
     char* line = text.writable_buffer(LINE_LIMIT);
     bool nothing_left = false;
     if (read_line_from_window(ch, line, nothing_left)) {
         if (nothing_left) {
             line[0] = 0;
             text.recount_length();
-            error_stop(STOP_FILE);
+            error_stop(STOP_FILE, about("read_line", channel, ch) + ": no line left");
         }
         text.recount_length();
         return;
@@ -266,7 +296,9 @@ void read_line(double channel, DynString& text) {
     if (r.status == LineStatus::NOTHING_LEFT || r.status == LineStatus::FAILED) {
         line[0] = 0;
         text.recount_length();
-        error_stop(STOP_FILE);
+        error_stop(STOP_FILE, about("read_line", channel, ch) + (r.status == LineStatus::FAILED
+                                                                     ? ": the system cannot read it"
+                                                                     : ": no line left"));
     }
     text.recount_length();
 }
@@ -281,26 +313,27 @@ void write_byte(double channel, double value) {
     // Through a 16-bit integer first: 70000 does not fit and becomes -32768, low byte 0.
     int16_t v = (value > -32769.0 && value < 32768.0) ? static_cast<int16_t>(value) : INT16_MIN;
     uint8_t b = static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF);
-    write_exact(channel, &b, 1);
+    write_exact(channel, &b, 1, "write_byte");
 }
 
 void write_word(double channel, double value) {
     uint16_t w = to_little_endian(static_cast<uint16_t>(static_cast<uint32_t>(truncate_int32(value)) & 0xFFFF));
-    write_exact(channel, &w, 2);
+    write_exact(channel, &w, 2, "write_word");
 }
 
 void write_long(double channel, double value) {
     uint32_t l = to_little_endian(static_cast<uint32_t>(truncate_int32(value)));
-    write_exact(channel, &l, 4);
+    write_exact(channel, &l, 4, "write_long");
 }
 
 void write_double(double channel, double value) {
     uint64_t bits = to_little_endian(std::bit_cast<uint64_t>(value));
-    write_exact(channel, &bits, 8);
+    write_exact(channel, &bits, 8, "write_double");
 }
 
 void write_text(double channel, const DynString& text) {
-    write_exact(channel, text.buffer, text.length > 0 ? static_cast<size_t>(text.length) : 0);
+    write_exact(channel, text.buffer, text.length > 0 ? static_cast<size_t>(text.length) : 0,
+                "write_text");
 }
 
 void write_line(double channel, const DynString& text) {
@@ -315,7 +348,7 @@ void write_line(double channel, const DynString& text) {
     if (n) std::memcpy(out, text.buffer, n);
     out[n] = '\r';
     out[n + 1] = '\n';
-    write_exact(channel, out, n + 2);
+    write_exact(channel, out, n + 2, "write_line");
 }
 
 void write_line_number(double channel, double value) {

@@ -3,37 +3,11 @@
 // opening is an error stop (3: cannot transfer / not open, 7: bad channel).
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <vector>
-
 #include "runtime/core/dyn_string.h"
-#include "runtime/platform/posix/file_system.h"
 
 namespace runtime {
 
 constexpr int CHANNEL_COUNT = 8;
-// Bytes each reading channel keeps ahead of the application's reads.
-constexpr uint32_t CHANNEL_BUFFER_SIZE = 64 * 1024;
-
-struct FileChannel {
-    platform::FileHandle handle;
-    uint32_t size = 0;      // file size taken at opening for reading; 0 when writing
-    uint32_t position = 0;  // bytes consumed by the reads
-    bool for_writing = false;
-    // Read-ahead: where the next read starts, and the window of file bytes kept.
-    uint64_t offset = 0;
-    uint64_t file_length = 0;  // the full size, beyond 32 bits too
-    std::vector<char> buffer;
-    uint64_t buffer_start = 0;
-    uint32_t buffer_length = 0;
-    bool buffer_at_end = false;  // the window reaches the end of the file
-};
-
-struct FileChannelTable {
-    std::array<FileChannel, CHANNEL_COUNT> channels;
-};
-FileChannelTable& file_channel_table();
 
 // 1 when the file is open on the channel, else 0. mode != 0: read an existing file;
 // mode 0: create the file anew (emptied) for writing. Inside this program both hold

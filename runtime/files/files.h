@@ -6,4 +6,4 @@
 #include "runtime/files/file_channels.h"
 #include "runtime/files/ini_file.h"
 #include "runtime/files/line_store.h"
-#include "runtime/files/packed_archive.h"
+#include "runtime/files/tile_map.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "runtime/core/lifecycle.h"
-#include "runtime/files/file_channels.h"
+#include "runtime/files/file_channel_table.h"
 #include "runtime/files/files_internal.h"
 #include "runtime/files/ini_file.h"
 #include "runtime/files/line_store.h"

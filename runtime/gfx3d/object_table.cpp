@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
@@ -16,7 +17,12 @@ namespace runtime {
 namespace {
 
 int32_t object_index(double object) {
-    if (std::isnan(object) || object <= -1.0 || object >= OBJECT_COUNT) error_stop(9);
+    if (std::isnan(object) || object <= -1.0 || object >= OBJECT_COUNT) {
+        char text[80];
+        std::snprintf(text, sizeof text, "3D object %.10g is outside 0 to %d", object,
+                      OBJECT_COUNT - 1);
+        error_stop(STOP_INDEX, text);
+    }
     return static_cast<int32_t>(object);
 }
 

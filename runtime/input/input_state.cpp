@@ -9,6 +9,7 @@
 
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/keyboard.h"
 #include "runtime/screen/frame.h"
@@ -301,11 +302,25 @@ namespace {
 int translate_key(int code, bool text_known, int text_char) {
     int ch = 0;
     switch (code) {
-    case 14: ch = 8; break;
-    case 28:
-    case 156: ch = 10; break;
-    case 29: case 42: case 54: case 56: case 58: case 69: case 221: ch = 0; break;
-    default: ch = text_known ? text_char : platform::layout_char_from_set1(code); break;
+        case KEY_BACKSPACE:
+            ch = 8;
+            break;
+        case KEY_RETURN:
+        case KEY_PAD_ENTER:
+            ch = 10;
+            break;
+        case KEY_LEFT_CONTROL:
+        case KEY_LEFT_SHIFT:
+        case KEY_RIGHT_SHIFT:
+        case KEY_LEFT_ALT:
+        case KEY_CAPS_LOCK:
+        case KEY_NUM_LOCK:
+        case KEY_APPLICATIONS:
+            ch = 0;
+            break;
+        default:
+            ch = text_known ? text_char : platform::layout_char_from_set1(code);
+            break;
     }
     if (ch == 8 || ch == 10 || ch >= 32) return ch & 0xFF;
     return 0;

@@ -10,6 +10,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/input/input_numbers.h"
 #include "runtime/input/input_state.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/input/mouse.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/screen_state.h"
@@ -68,7 +69,8 @@ int typed_byte() {
             ch = scan_to_char(code);
             if (ch != 0) break;
         }
-        if (ch >= 'a' && ch <= 'z' && (key_is_down(*input, 42) || key_is_down(*input, 54)))
+        if (ch >= 'a' && ch <= 'z' &&
+            (key_is_down(*input, KEY_LEFT_SHIFT) || key_is_down(*input, KEY_RIGHT_SHIFT)))
             ch -= 32;
     }
     // A held key types once; the same character again only after a call without one.
@@ -97,7 +99,7 @@ void wait_for_activity() {
         poll_keyboard(*input);
         input->mouse_fresh = 1;
         if (screen_state().escape_ends_program &&
-            (key_is_down(*input, 129) || key_is_down(*input, 1)))
+            (key_is_down(*input, 129) || key_is_down(*input, KEY_ESCAPE)))
             end_program();
         if (any_key_down(*input)) return;
 

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "runtime/core/lifecycle.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
@@ -126,8 +127,8 @@ void show_screen() {
     }
     run_frame_hooks();
     // Key 129 lies beyond the scan codes; the key states are read there all the same.
-    if (s.escape_ends_program && (frame_key_down(129) || frame_key_down(1))) end_program();
-    if (frame_key_down(56) && frame_key_down(62)) end_program();
+    if (s.escape_ends_program && (frame_key_down(129) || frame_key_down(KEY_ESCAPE))) end_program();
+    if (frame_key_down(KEY_LEFT_ALT) && frame_key_down(KEY_F4)) end_program();
     if (hooks.end_shadow_pass) hooks.end_shadow_pass();
     present_frame();
     if (platform::has_gl_context()) {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "runtime/input/input_state.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/input/mouse.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
@@ -21,17 +22,6 @@ namespace runtime {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr int KEY_ESCAPE = 1;
-constexpr int KEY_BACKSPACE = 14;
-constexpr int KEY_TAB = 15;
-constexpr int KEY_RETURN = 28;
-constexpr int KEY_PAD_ENTER = 156;
-constexpr int KEY_HOME = 199;
-constexpr int KEY_UP = 200;
-constexpr int KEY_PAGE_UP = 201;
-constexpr int KEY_END = 207;
-constexpr int KEY_DOWN = 208;
-constexpr int KEY_PAGE_DOWN = 209;
 // Text rows above and below the list.
 constexpr int HEADER_ROWS = 4;
 constexpr int FOOTER_ROWS = 3;

@@ -129,6 +129,17 @@ void set_screen_mode(double width, double height, double fullscreen) {
     for (int i = 0; i < 5; ++i) show_screen();
 }
 
+void set_window_title(const DynString& text) { set_window_title(text.text_of()); }
+
+void set_window_title(const char* text) {
+    ScreenState& s = screen_state();
+    // A copy first: the text may be the stored title itself.
+    std::string shown = text != nullptr ? text : "";
+    s.window_title = shown.c_str();
+    if (s.paused) shown += PAUSE_SUFFIX;
+    platform::set_window_title(shown.c_str());
+}
+
 void set_auto_pause(double flag) { screen_state().auto_pause = flag != 0; }
 
 void set_escape_ends_program(double flag) { screen_state().escape_ends_program = flag != 0; }

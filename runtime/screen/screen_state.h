@@ -9,6 +9,7 @@
 
 #include "runtime/core/dyn_string.h"
 #include "runtime/platform/events.h"
+#include "runtime/screen/window_commands.h"
 
 namespace runtime {
 
@@ -64,12 +65,6 @@ void attach_window_events();
 void window_procedure(const platform::Event& event);
 // Whether a key is down as the frame loop sees it (hook, else the event-fed table).
 bool frame_key_down(int scan_code);
-
-// Changes the client size (nonzero values) and the display mode, then shows five frames.
-void set_screen_mode(double width, double height, double fullscreen);
-// 1 for a nonzero number, else 0.
-void set_auto_pause(double flag);
-void set_escape_ends_program(double flag);
 
 // Back to the load state (tests): hooks and frame hooks cleared, then the window
 // destroyed and the state reset.

@@ -2,5 +2,4 @@
 #pragma once
 
 #include "runtime/sound/sound_commands.h"
-#include "runtime/sound/sound_slots.h"
 #include "runtime/sound/wave_file.h"

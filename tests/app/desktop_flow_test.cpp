@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int KEY_A = 30;
-
 fs::path golden(const std::string& name) { return fs::path(converter_test::test_data_folder()) / name; }
 
 // A dialog program in the zenity manner that hands out the lines of answers.txt one per
@@ -88,8 +86,9 @@ TEST(DesktopFlow, ReturnGivesTheNextFileAndAnotherKeyTheEnd) {
     fs::copy_file(golden("two_layers") / "map.tmx", dir.file("first.tmx"));
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
     std::string dialog = write_dialog_script(dir, {dir.file("first.tmx"), dir.file("second.tmx")});
-    EXPECT_EXIT(run_desktop(dialog, {{dir.file("first.pyxm"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}}),
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("first.pyxm"), {{runtime::KEY_RETURN, true}}},
+                                     {dir.file("second.pyxm"),
+                                      {{runtime::KEY_RETURN, false}, {runtime::KEY_A, true}}}}),
                 ::testing::ExitedWithCode(0), "");
     // Two dialogs, two conversions; the second has its own layer count.
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
@@ -128,8 +127,10 @@ TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
     std::string dialog = write_dialog_script(dir, {dir.file("second.tmx")});
     // Given relative to the folder the program starts in, which start-up leaves.
-    EXPECT_EXIT(run_desktop(dialog, {{dir.file("maps/first.pyxm"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
+    EXPECT_EXIT(run_desktop(dialog,
+                            {{dir.file("maps/first.pyxm"), {{runtime::KEY_RETURN, true}}},
+                             {dir.file("second.pyxm"),
+                              {{runtime::KEY_RETURN, false}, {runtime::KEY_A, true}}}},
                             {"maps/first.tmx"}, dir.path().string()),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
@@ -142,7 +143,8 @@ TEST(DesktopFlow, AnyOtherKeyAfterAWindowMapEndsWithoutTheDialog) {
     test_support::TempDir dir;
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("only.tmx"));
     std::string dialog = write_dialog_script(dir, {});
-    EXPECT_EXIT(run_desktop(dialog, {{dir.file("only.pyxm"), {{KEY_A, true}}}}, {dir.file("only.tmx"), dir.file("never.tmx")}),
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("only.pyxm"), {{runtime::KEY_A, true}}}},
+                            {dir.file("only.tmx"), dir.file("never.tmx")}),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(fs::exists(dir.file("calls.log")));
 }
@@ -160,8 +162,9 @@ TEST(DesktopFlow, ARefusedMapIsReportedWithTheSameChoice) {
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("after.tmx"));
     std::string dialog = write_dialog_script(dir, {dir.file("broken.tmx"), dir.file("after.tmx")});
     EXPECT_EXIT(run_desktop(dialog, {{dir.file("calls.log"), {}},
-                                     {dir.file("broken.tmx"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("after.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}}),
+                                     {dir.file("broken.tmx"), {{runtime::KEY_RETURN, true}}},
+                                     {dir.file("after.pyxm"),
+                                      {{runtime::KEY_RETURN, false}, {runtime::KEY_A, true}}}}),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(fs::exists(dir.file("broken.txt")));
     EXPECT_TRUE(fs::exists(dir.file("after.pyxm")));

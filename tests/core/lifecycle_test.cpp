@@ -209,6 +209,30 @@ TEST_F(LifecycleTest, ProgramEntryPassesTail) {
     EXPECT_EQ(std::string(runtime::get_command_line().text_of()), "alpha beta");
 }
 
+// Start-up moves to the program's folder; start_folder keeps where the program started,
+// and the entry hands the application's title to the initialisation.
+std::string seen_title;
+void initialise_moves(const char*, int, const char* title) {
+    seen_title = title;
+    ASSERT_EQ(chdir("/"), 0);
+}
+
+TEST_F(LifecycleTest, EntryKeepsStartFolderAndPassesTitle) {
+    watch_exit();
+    const std::string started = std::filesystem::canonical(dir_.path()).generic_string();
+    const std::filesystem::path before = std::filesystem::current_path();
+    ASSERT_EQ(chdir(started.c_str()), 0);
+    const char* argv[] = {"game", "../levels/a.pyxm"};
+    exit_status_of([&] { runtime::program_entry(2, argv, initialise_moves, nullptr, "My Game"); });
+    EXPECT_EQ(seen_title, "My Game");
+    EXPECT_EQ(std::string(runtime::start_folder().text_of()), started);
+    EXPECT_EQ(std::filesystem::current_path(), "/");
+    exit_status_of([&] { runtime::program_entry(1, argv, initialise_moves, nullptr, nullptr); });
+    EXPECT_EQ(seen_title, runtime::DEFAULT_TITLE);
+    EXPECT_EQ(std::string(runtime::start_folder().text_of()), "/");
+    std::filesystem::current_path(before);
+}
+
 TEST_F(LifecycleTest, MinimalInitialiseDeletesLogAndSeeds) {
     runtime::append_error_log("old run");
     ASSERT_TRUE(log_exists());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command-reference check on a copy of the tree: it passes as the tree is, and fails
-# for a command added to a header without a row, for a row whose command is gone and for
-# a row whose argument count no declaration takes.
+# for a command added to a header without a row, for a row whose command is gone, for a
+# row whose argument count no declaration takes, and for a cheatsheet line that differs
+# from its declaration or a public command on neither the cheatsheet nor the internals page.
 # Usage: command_docs_check_test.sh SOURCE_DIR
 set -euo pipefail
 source="$1"
@@ -13,7 +14,7 @@ fresh_copy() {
   rm -rf "$scratch/tree"
   mkdir -p "$scratch/tree/docs"
   cp -r "$source/runtime" "$scratch/tree/"
-  cp -r "$source/docs/commands" "$scratch/tree/docs/"
+  cp -r "$source/docs/commands" "$source/docs/cheatsheet.md" "$source/docs/engine_internals.md" "$scratch/tree/docs/"
 }
 expect() {  # expect pass|fail WHAT
   local status=0
@@ -45,3 +46,15 @@ expect fail "a row whose argument count no declaration takes"
 fresh_copy
 sed -i 's/| `stop_all_sounds()` | stops every copy of slots 0..127 | — |/| `stop_all_sounds()` | stops every copy of slots 0..127 | |/' "$scratch/tree/docs/commands/sound.md"
 expect fail "a row without a failure result"
+
+fresh_copy
+sed -i 's|^- `double play_sound(double slot, double pan, double volume)`|- `double play_sound(double slot, double pan, int volume)`|' "$scratch/tree/docs/cheatsheet.md"
+expect fail "a cheatsheet line whose types differ from the declaration"
+
+fresh_copy
+sed -i '/^- `void stop_all_sounds()`/d' "$scratch/tree/docs/cheatsheet.md"
+expect fail "a public command on neither the cheatsheet nor the internals page"
+
+fresh_copy
+sed -i 's|`typed_byte`|`typed_byte` `stop_all_sounds`|' "$scratch/tree/docs/engine_internals.md"
+expect fail "a command both on the cheatsheet and on the internals page"

@@ -4,6 +4,7 @@
 
 #include "files_fixture.h"
 #include "runtime/files/files.h"
+#include "runtime/files/packed_archive.h"
 
 using files_test::FilesTest;
 using files_test::make_file;

@@ -8,6 +8,7 @@
 
 #include "files_fixture.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/files/file_channel_table.h"
 #include "runtime/files/files.h"
 
 using files_test::FilesTest;

@@ -5,6 +5,7 @@
 
 #include "runtime/core/lifecycle.h"
 #include "runtime/files/files.h"
+#include "runtime/files/packed_archive.h"
 
 namespace files_test {
 

@@ -1,6 +1,8 @@
 // Packed-archive lookup on archives built in the test (standalone and appended to a
 // file) and on hand-damaged ones: damage gives "missing", never a crash or a huge
 // allocation.
+#include "runtime/files/packed_archive.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 

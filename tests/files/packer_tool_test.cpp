@@ -5,6 +5,7 @@
 
 #include "files_fixture.h"
 #include "runtime/files/files.h"
+#include "runtime/files/packed_archive.h"
 #include "support/run_command.h"
 
 using files_test::FilesTest;

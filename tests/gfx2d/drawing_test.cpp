@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "gl2d_fixture.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime {
 namespace {
@@ -495,6 +496,26 @@ TEST(EngineLifecycle, GlobalPointerFollowsTheObjectAndTheShutDownStepDestroysIt)
     shut_down_runtime();
     EXPECT_EQ(rainbows(), nullptr);
     reset_screen();
+}
+
+// rgb() gives what the frame shows as red, green and blue, read back from OpenGL itself;
+// parts outside 0..255 are clamped.
+TEST_F(Primitives, RgbIsTheColourTheFrameShows) {
+    const struct {
+        double r, g, b;
+        uint8_t red, green, blue;
+    } cases[] = {
+        {255, 128, 0, 255, 128, 0}, {32, 128, 255, 32, 128, 255}, {300, -5, 7.9, 255, 0, 7}};
+    for (const auto& c : cases) {
+        fill_rect(0, 0, 4, 4, rgb(c.r, c.g, c.b));
+        uint8_t p[3] = {};
+        flush_sprite_batch();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(1, TEST_SCREEN_H - 2, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+        EXPECT_EQ(p[0], c.red);
+        EXPECT_EQ(p[1], c.green);
+        EXPECT_EQ(p[2], c.blue);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/events.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"

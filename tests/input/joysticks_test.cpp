@@ -2,6 +2,7 @@
 #include <SDL2/SDL.h>
 
 #include "input_test_support.h"
+#include "runtime/input/input_state.h"
 
 namespace runtime::input_test {
 namespace {

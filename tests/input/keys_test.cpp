@@ -4,19 +4,13 @@
 #include <thread>
 
 #include "input_test_support.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/window.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime::input_test {
 namespace {
-
-constexpr int KEY_A = 30;
-constexpr int KEY_B = 48;
-constexpr int LEFT_SHIFT = 42;
-constexpr int RIGHT_SHIFT = 54;
-constexpr int RETURN_KEY = 28;
-constexpr int SPACE = 57;
-constexpr int ESCAPE = 1;
-constexpr int UP_ARROW = 200;
 
 using KeyState = InputFixture;
 
@@ -31,12 +25,12 @@ TEST_F(KeyState, FollowsPressAndRelease) {
 }
 
 TEST_F(KeyState, ExtendedKeysSitAbove128) {
-    press(UP_ARROW);
+    press(KEY_UP);
     press(156);  // keypad Enter
-    EXPECT_EQ(key_state(UP_ARROW), 1.0);
-    EXPECT_EQ(key_state(UP_ARROW - 128), 0.0);  // keypad 8 is another key
+    EXPECT_EQ(key_state(KEY_UP), 1.0);
+    EXPECT_EQ(key_state(KEY_PAD_8), 0.0);  // another key, 128 below
     EXPECT_EQ(key_state(156), 1.0);
-    EXPECT_EQ(key_state(RETURN_KEY), 0.0);
+    EXPECT_EQ(key_state(KEY_RETURN), 0.0);
 }
 
 TEST_F(KeyState, FocusLossForgetsHeldKeys) {
@@ -50,12 +44,12 @@ TEST_F(KeyState, FocusLossForgetsHeldKeys) {
 }
 
 TEST_F(KeyState, FrameLoopSeesTheSameKeys) {
-    press(ESCAPE);
-    EXPECT_EQ(key_state(ESCAPE), 1.0);
-    EXPECT_TRUE(frame_key_down(ESCAPE));
-    release(ESCAPE);
+    press(KEY_ESCAPE);
+    EXPECT_EQ(key_state(KEY_ESCAPE), 1.0);
+    EXPECT_TRUE(frame_key_down(KEY_ESCAPE));
+    release(KEY_ESCAPE);
     pump_all();
-    EXPECT_FALSE(frame_key_down(ESCAPE));
+    EXPECT_FALSE(frame_key_down(KEY_ESCAPE));
 }
 
 // The layout comes with the window system.
@@ -100,13 +94,13 @@ TEST_F(TypedChar, AHeldKeyTypesOnce) {
 }
 
 TEST_F(TypedChar, ShiftMakesCapitals) {
-    press(LEFT_SHIFT);
+    press(KEY_LEFT_SHIFT);
     press(KEY_A);
     EXPECT_STREQ(typed_char().text_of(), "A");
     release(KEY_A);
-    release(LEFT_SHIFT);
+    release(KEY_LEFT_SHIFT);
     EXPECT_STREQ(typed_char().text_of(), "");
-    press(RIGHT_SHIFT);
+    press(KEY_RIGHT_SHIFT);
     press(KEY_B);
     EXPECT_STREQ(typed_char().text_of(), "B");
 }
@@ -164,13 +158,13 @@ TEST_F(TypedChar, KeyHitSharesTheLastCharacter) {
 }
 
 TEST_F(TypedChar, ControlKeysTypeNothingButReturnAndBackspaceDo) {
-    press(ESCAPE);
+    press(KEY_ESCAPE);
     press(15);  // Tab
     EXPECT_STREQ(typed_char().text_of(), "");
     press(14);  // Backspace
     EXPECT_STREQ(typed_char().text_of(), "\b");
     release(14);
-    press(RETURN_KEY);
+    press(KEY_RETURN);
     EXPECT_STREQ(typed_char().text_of(), "\n");
 }
 
@@ -202,20 +196,20 @@ protected:
     }
 };
 
-TEST_F(KeyWait, EndsOnSpaceNotOnShift) { expect_wait_ends_only_on(LEFT_SHIFT, SPACE); }
-TEST_F(KeyWait, EndsOnReturnNotOnEscape) { expect_wait_ends_only_on(ESCAPE, RETURN_KEY); }
-TEST_F(KeyWait, EndsOnALetterNotOnAnArrow) { expect_wait_ends_only_on(UP_ARROW, KEY_A); }
+TEST_F(KeyWait, EndsOnSpaceNotOnShift) { expect_wait_ends_only_on(KEY_LEFT_SHIFT, KEY_SPACE); }
+TEST_F(KeyWait, EndsOnReturnNotOnEscape) { expect_wait_ends_only_on(KEY_ESCAPE, KEY_RETURN); }
+TEST_F(KeyWait, EndsOnALetterNotOnAnArrow) { expect_wait_ends_only_on(KEY_UP, KEY_A); }
 
 TEST_F(KeyWait, AKeyAlreadyTypedEndsAtOnceWithoutWaitingForRelease) {
-    press(SPACE);
+    press(KEY_SPACE);
     key_wait();
-    EXPECT_EQ(key_state(SPACE), 1.0);
+    EXPECT_EQ(key_state(KEY_SPACE), 1.0);
     EXPECT_EQ(key_hit(), 0.0);  // the held Space does not count again
 }
 
 TEST(KeyStateWithoutInput, ReadsNothing) {
     ASSERT_EQ(input_state(), nullptr);
-    EXPECT_EQ(key_state(1), 0.0);
+    EXPECT_EQ(key_state(KEY_ESCAPE), 0.0);
     EXPECT_STREQ(typed_char().text_of(), "");
     key_wait();  // returns at once without input
 }

@@ -9,8 +9,11 @@
 #include "input_test_support.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime::input_test {
 namespace {
@@ -79,11 +82,11 @@ protected:
 };
 
 TEST_F(LineEditor, TwoBackspacesAfterTwoLettersLeaveAnEmptyText) {
-    tap(30);  // a
-    tap(48);  // b
-    tap(14);
-    tap(14);
-    tap(28);
+    tap(KEY_A);
+    tap(KEY_B);
+    tap(KEY_BACKSPACE);
+    tap(KEY_BACKSPACE);
+    tap(KEY_RETURN);
     DynString text("ab");
     text = "";
     input_line(text, 10, 10);
@@ -95,10 +98,10 @@ TEST_F(LineEditor, TypedTextIsAppendedAndDrawn) {
     int lit_with_text = -1;
     int lit_before = -1;
     steps_.push_back([&] { lit_before = lit_pixels(40, 40, 40, 8); });
-    tap(30);  // a
-    tap(48);  // b
+    tap(KEY_A);
+    tap(KEY_B);
     steps_.push_back([&] { lit_with_text = lit_pixels(40, 40, 40, 8); });
-    tap(156);  // keypad Enter ends it too
+    tap(KEY_PAD_ENTER);  // ends it too
     DynString text("x");
     input_line(text, 40.7, 40.2);
     EXPECT_STREQ(text.text_of(), "xab");
@@ -111,30 +114,30 @@ TEST_F(LineEditor, TheScreenUnderTheEditorStaysVisible) {
     fill_rect(200, 200, 20, 20, 0xFFFFFF);
     ASSERT_EQ(lit_pixels(205, 205, 10, 10), 100);
     int lit_block = -1;
-    tap(30);
+    tap(KEY_A);
     steps_.push_back([&] { lit_block = lit_pixels(205, 205, 10, 10); });
-    tap(28);
+    tap(KEY_RETURN);
     DynString text;
     input_line(text, 0, 0);
     EXPECT_EQ(lit_block, 100);
 }
 
 TEST_F(LineEditor, TakesWhatTheLayoutTypesWithShift) {
-    tap(2, "!");
-    tap(12, "_");
-    tap(40, "\"");
-    tap(28);
+    tap(KEY_1, "!");
+    tap(KEY_MINUS, "_");
+    tap(KEY_APOSTROPHE, "\"");
+    tap(KEY_RETURN);
     DynString text("a");
     input_line(text, 10, 10);
     EXPECT_STREQ(text.text_of(), "a!_\"");
 }
 
 TEST_F(LineEditor, InputNumberReadsTheTypedNumber) {
-    tap(5);   // 4
-    tap(3);   // 2
-    tap(52);  // .
-    tap(6);   // 5
-    tap(28);
+    tap(KEY_4);
+    tap(KEY_2);
+    tap(KEY_PERIOD);
+    tap(KEY_5);
+    tap(KEY_RETURN);
     EXPECT_EQ(input_number(0, 0), 42.5);
 }
 

@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "input_test_support.h"
+#include "runtime/input/input_state.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime::input_test {
 namespace {

@@ -25,12 +25,14 @@ done
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 for file in usr/bin/brisel42_x9 usr/share/brisel42_x9/pyx.png usr/share/brisel42_x9/smalfont.bmp \
-            usr/share/man/man1/brisel42_x9.1 usr/share/applications/brisel42_x9.desktop \
+            usr/share/man/man1/brisel42_x9.1.gz usr/share/applications/brisel42_x9.desktop \
+            usr/share/doc/brisel42-x9/copyright \
             usr/share/icons/hicolor/48x48/apps/brisel42_x9.png usr/share/mime/packages/brisel42_x9.xml; do
   [[ -f "$root/$file" ]] || fail "$file not in the package"
 done
 dev_files="$(dpkg-deb -c "$dev")"
-for file in include/runtime/runtime.h brisel42_runtime/brisel42_runtimeConfig.cmake pkgconfig/brisel42_runtime.pc; do
+for file in include/brisel42/runtime/runtime.h brisel42_runtime/brisel42_runtimeConfig.cmake pkgconfig/brisel42_runtime.pc \
+            usr/share/doc/brisel42-x9-dev/copyright usr/share/doc/brisel42-x9-dev/examples/game2d/CMakeLists.txt; do
   grep -q "$file" <<<"$dev_files" || fail "$file not in the development package"
 done
 
@@ -53,10 +55,17 @@ for mime_type in $mime_types; do
   grep -q "type=\"$mime_type\"" "$root/usr/share/mime/packages/brisel42_x9.xml" || fail "MIME type $mime_type not defined"
 done
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry"; fi
+# The menu category follows the package's section.
+section="$(dpkg-deb -f "$deb" Section)"
+declare -A category_of=([graphics]=Graphics [devel]=Development [games]=Game [utils]=Utility)
+[[ -n "${category_of[$section]:-}" ]] || fail "no menu category known for section $section"
+grep -q "^Categories=\(.*;\)\?${category_of[$section]};" "$entry" || fail "Categories do not match the section $section"
 xmllint --noout "$root/usr/share/mime/packages/brisel42_x9.xml"
 
 # Every option of --help is in the manual page, which formats without warnings.
-page="$root/usr/share/man/man1/brisel42_x9.1"
+page="$scratch/brisel42_x9.1"
+gzip -dc "$root/usr/share/man/man1/brisel42_x9.1.gz" >"$page"
+grep -q "brisel42_x9 $(dpkg-deb -f "$deb" Version)" "$page" || fail "the manual page does not carry the package's version"
 warnings="$(groff -man -Tutf8 -ww -z "$page" 2>&1)"
 [[ -z "$warnings" ]] || fail "manual page: $warnings"
 options="$("$root/usr/bin/brisel42_x9" --help | grep -oE '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,' | sort -u)"

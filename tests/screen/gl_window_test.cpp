@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/platform/gl_extensions.h"
+#include "runtime/screen/screen_state.h"
 #include "screen_fixture.h"
 
 namespace runtime {

@@ -1,24 +1,22 @@
 // The file requester end to end: scripted dialog programs in place of a desktop, and
 // the built-in browser driven by synthetic keys and clicks.
+#include "runtime/screen/os_file_requester.h"
+
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "os_fixture.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/dialogs.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/os_file_browser.h"
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime::os_test {
 namespace {
 
-constexpr int KEY_RETURN = 28;
-constexpr int KEY_ESCAPE = 1;
-constexpr int KEY_TAB = 15;
-constexpr int KEY_DOWN = 208;
-constexpr int KEY_BACKSPACE = 14;
 const DynString TMX_FILTER("TMX|*.tmx|All|*.*");
 
 std::string text(const DynString& s) { return s.text_of(); }
@@ -219,13 +217,13 @@ TEST_F(BuiltinBrowser, TabShowsTheNextPattern) {
 }
 
 TEST_F(BuiltinBrowser, SaveModeTakesATypedName) {
-    tap(49);  // n
-    tap(18);  // e
-    tap(17);  // w
-    tap(52);  // .
-    tap(17);  // w
+    tap(KEY_N);
+    tap(KEY_E);
+    tap(KEY_W);
+    tap(KEY_PERIOD);
+    tap(KEY_W);
     tap(KEY_BACKSPACE);
-    tap(20);  // t
+    tap(KEY_T);
     tap(KEY_RETURN);
     EXPECT_EQ(text(file_requester(TMX_FILTER, 0)), base_ + "/new.t");
 }

@@ -16,6 +16,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/events.h"
 #include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"

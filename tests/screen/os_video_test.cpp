@@ -15,6 +15,7 @@ extern "C" {
 #include "os_fixture.h"
 #include "runtime/platform/media.h"
 #include "runtime/screen/os_video.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime::os_test {
 namespace {

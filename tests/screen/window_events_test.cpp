@@ -1,11 +1,13 @@
 // The window procedure through synthetic events: the activation pause and its title,
-// the close request, and the Escape and Alt+F4 ends of show_screen.
+// the close request, and the Escape and Alt+KEY_F4 ends of show_screen.
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/events.h"
+#include "runtime/screen/screen_state.h"
 #include "screen_fixture.h"
 
 namespace runtime {
@@ -27,9 +29,6 @@ protected:
     }
 };
 
-constexpr int ESCAPE = 1;
-constexpr int LEFT_ALT = 56;
-constexpr int F4 = 62;
 // Reached only when show_screen returned instead of ending the program.
 constexpr int RETURNED = 42;
 
@@ -42,6 +41,19 @@ TEST_F(ScreenWindow, FocusLossPausesAndMarksTheTitle) {
     pump_messages();
     EXPECT_FALSE(screen_state().paused);
     EXPECT_EQ(platform::window_title(), "brisel42_x9");
+}
+
+TEST_F(ScreenWindow, SetWindowTitleKeepsThePauseMark) {
+    set_window_title("My game");
+    EXPECT_EQ(platform::window_title(), "My game");
+    push(platform::EventKind::FOCUS_LOST);
+    pump_messages();
+    EXPECT_EQ(platform::window_title(), "My game <pause>");
+    set_window_title(DynString("Level 2"));  // changed while paused
+    EXPECT_EQ(platform::window_title(), "Level 2 <pause>");
+    push(platform::EventKind::FOCUS_GAINED);
+    pump_messages();
+    EXPECT_EQ(platform::window_title(), "Level 2");
 }
 
 TEST_F(ScreenWindow, NoPauseWithoutAutoPause) {
@@ -84,12 +96,12 @@ TEST_F(ScreenWindow, ShowScreenWaitsWhilePausedInStepsOf100Ms) {
 }
 
 TEST_F(ScreenWindow, KeysFedFromEvents) {
-    push(platform::EventKind::KEY_DOWN, F4);
+    push(platform::EventKind::KEY_DOWN, KEY_F4);
     pump_messages();
-    EXPECT_TRUE(frame_key_down(F4));
-    push(platform::EventKind::KEY_UP, F4);
+    EXPECT_TRUE(frame_key_down(KEY_F4));
+    push(platform::EventKind::KEY_UP, KEY_F4);
     pump_messages();
-    EXPECT_FALSE(frame_key_down(F4));
+    EXPECT_FALSE(frame_key_down(KEY_F4));
     EXPECT_FALSE(frame_key_down(-1));
     EXPECT_FALSE(frame_key_down(256));
 }
@@ -97,7 +109,7 @@ TEST_F(ScreenWindow, KeysFedFromEvents) {
 TEST_F(ScreenWindowDeath, EscapeEndsTheProgram) {
     EXPECT_EXIT(
         {
-            push(platform::EventKind::KEY_DOWN, ESCAPE);
+            push(platform::EventKind::KEY_DOWN, KEY_ESCAPE);
             pump_messages();
             show_screen();
             _exit(RETURNED);
@@ -109,7 +121,7 @@ TEST_F(ScreenWindowDeath, EscapeIgnoredWhenSwitchedOff) {
     EXPECT_EXIT(
         {
             set_escape_ends_program(0);
-            push(platform::EventKind::KEY_DOWN, ESCAPE);
+            push(platform::EventKind::KEY_DOWN, KEY_ESCAPE);
             pump_messages();
             show_screen();
             _exit(RETURNED);
@@ -121,8 +133,8 @@ TEST_F(ScreenWindowDeath, AltF4EndsEvenWithEscapeSwitchedOff) {
     EXPECT_EXIT(
         {
             set_escape_ends_program(0);
-            push(platform::EventKind::KEY_DOWN, LEFT_ALT);
-            push(platform::EventKind::KEY_DOWN, F4);
+            push(platform::EventKind::KEY_DOWN, KEY_LEFT_ALT);
+            push(platform::EventKind::KEY_DOWN, KEY_F4);
             pump_messages();
             show_screen();
             _exit(RETURNED);
@@ -133,11 +145,11 @@ TEST_F(ScreenWindowDeath, AltF4EndsEvenWithEscapeSwitchedOff) {
 TEST_F(ScreenWindowDeath, AltOrF4AloneDoesNotEnd) {
     EXPECT_EXIT(
         {
-            push(platform::EventKind::KEY_DOWN, LEFT_ALT);
+            push(platform::EventKind::KEY_DOWN, KEY_LEFT_ALT);
             pump_messages();
             show_screen();
-            push(platform::EventKind::KEY_UP, LEFT_ALT);
-            push(platform::EventKind::KEY_DOWN, F4);
+            push(platform::EventKind::KEY_UP, KEY_LEFT_ALT);
+            push(platform::EventKind::KEY_DOWN, KEY_F4);
             pump_messages();
             show_screen();
             _exit(RETURNED);

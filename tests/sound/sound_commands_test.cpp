@@ -12,6 +12,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/files/packed_archive.h"
 #include "runtime/platform/media.h"
+#include "runtime/sound/sound_slots.h"
 #include "sound_test_support.h"
 #include "tools/packer/archive_writer.h"
 

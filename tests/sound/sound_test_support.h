@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/sound/sound.h"
+#include "runtime/sound/sound_slots.h"
 #include "support/temp_dir.h"
 
 namespace runtime::sound_test {

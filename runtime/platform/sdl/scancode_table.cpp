@@ -2,6 +2,7 @@
 // position, so a German or French layout keeps the numbers of the US key positions.
 #include <SDL2/SDL_scancode.h>
 
+#include "runtime/input/key_codes.h"
 #include "runtime/platform/keyboard.h"
 
 namespace runtime::platform {
@@ -11,134 +12,135 @@ struct KeyRow {
     int sdl;
     int set1;
 };
-// One row per key. Where two SDL codes sit on one physical key (the ISO key left of
-// Return), the first row is the one a set-1 code maps back to.
+// One row per key, in the key names applications use. Where two SDL codes sit on one
+// physical key (the ISO key left of Return), the first row is the one a set-1 code maps
+// back to.
 constexpr KeyRow KEY_TABLE[] = {
-    {SDL_SCANCODE_ESCAPE, 1},            // Escape
-    {SDL_SCANCODE_1, 2},                 // 1
-    {SDL_SCANCODE_2, 3},                 // 2
-    {SDL_SCANCODE_3, 4},                 // 3
-    {SDL_SCANCODE_4, 5},                 // 4
-    {SDL_SCANCODE_5, 6},                 // 5
-    {SDL_SCANCODE_6, 7},                 // 6
-    {SDL_SCANCODE_7, 8},                 // 7
-    {SDL_SCANCODE_8, 9},                 // 8
-    {SDL_SCANCODE_9, 10},                // 9
-    {SDL_SCANCODE_0, 11},                // 0
-    {SDL_SCANCODE_MINUS, 12},            // - (German: sharp s)
-    {SDL_SCANCODE_EQUALS, 13},           // = (German: acute accent)
-    {SDL_SCANCODE_BACKSPACE, 14},        // Backspace
-    {SDL_SCANCODE_TAB, 15},              // Tab
-    {SDL_SCANCODE_Q, 16},                // Q
-    {SDL_SCANCODE_W, 17},                // W
-    {SDL_SCANCODE_E, 18},                // E
-    {SDL_SCANCODE_R, 19},                // R
-    {SDL_SCANCODE_T, 20},                // T
-    {SDL_SCANCODE_Y, 21},                // Y (German: Z)
-    {SDL_SCANCODE_U, 22},                // U
-    {SDL_SCANCODE_I, 23},                // I
-    {SDL_SCANCODE_O, 24},                // O
-    {SDL_SCANCODE_P, 25},                // P
-    {SDL_SCANCODE_LEFTBRACKET, 26},      // [ (German: u umlaut)
-    {SDL_SCANCODE_RIGHTBRACKET, 27},     // ] (German: +)
-    {SDL_SCANCODE_RETURN, 28},           // Return
-    {SDL_SCANCODE_LCTRL, 29},            // left Control
-    {SDL_SCANCODE_A, 30},                // A
-    {SDL_SCANCODE_S, 31},                // S
-    {SDL_SCANCODE_D, 32},                // D
-    {SDL_SCANCODE_F, 33},                // F
-    {SDL_SCANCODE_G, 34},                // G
-    {SDL_SCANCODE_H, 35},                // H
-    {SDL_SCANCODE_J, 36},                // J
-    {SDL_SCANCODE_K, 37},                // K
-    {SDL_SCANCODE_L, 38},                // L
-    {SDL_SCANCODE_SEMICOLON, 39},        // ; (German: o umlaut)
-    {SDL_SCANCODE_APOSTROPHE, 40},       // ' (German: a umlaut)
-    {SDL_SCANCODE_GRAVE, 41},            // ` (German: ^)
-    {SDL_SCANCODE_LSHIFT, 42},           // left Shift
-    {SDL_SCANCODE_BACKSLASH, 43},        // backslash (ANSI), beside Return
-    {SDL_SCANCODE_NONUSHASH, 43},        // # (ISO), the same position
-    {SDL_SCANCODE_Z, 44},                // Z (German: Y)
-    {SDL_SCANCODE_X, 45},                // X
-    {SDL_SCANCODE_C, 46},                // C
-    {SDL_SCANCODE_V, 47},                // V
-    {SDL_SCANCODE_B, 48},                // B
-    {SDL_SCANCODE_N, 49},                // N
-    {SDL_SCANCODE_M, 50},                // M
-    {SDL_SCANCODE_COMMA, 51},            // ,
-    {SDL_SCANCODE_PERIOD, 52},           // .
-    {SDL_SCANCODE_SLASH, 53},            // / (German: -)
-    {SDL_SCANCODE_RSHIFT, 54},           // right Shift
-    {SDL_SCANCODE_KP_MULTIPLY, 55},      // keypad *
-    {SDL_SCANCODE_LALT, 56},             // left Alt
-    {SDL_SCANCODE_SPACE, 57},            // Space
-    {SDL_SCANCODE_CAPSLOCK, 58},         // Caps Lock
-    {SDL_SCANCODE_F1, 59},               // F1
-    {SDL_SCANCODE_F2, 60},               // F2
-    {SDL_SCANCODE_F3, 61},               // F3
-    {SDL_SCANCODE_F4, 62},               // F4
-    {SDL_SCANCODE_F5, 63},               // F5
-    {SDL_SCANCODE_F6, 64},               // F6
-    {SDL_SCANCODE_F7, 65},               // F7
-    {SDL_SCANCODE_F8, 66},               // F8
-    {SDL_SCANCODE_F9, 67},               // F9
-    {SDL_SCANCODE_F10, 68},              // F10
-    {SDL_SCANCODE_NUMLOCKCLEAR, 69},     // Num Lock
-    {SDL_SCANCODE_SCROLLLOCK, 70},       // Scroll Lock
-    {SDL_SCANCODE_KP_7, 71},             // keypad 7 / Home
-    {SDL_SCANCODE_KP_8, 72},             // keypad 8 / Up
-    {SDL_SCANCODE_KP_9, 73},             // keypad 9 / Page Up
-    {SDL_SCANCODE_KP_MINUS, 74},         // keypad -
-    {SDL_SCANCODE_KP_4, 75},             // keypad 4 / Left
-    {SDL_SCANCODE_KP_5, 76},             // keypad 5
-    {SDL_SCANCODE_KP_6, 77},             // keypad 6 / Right
-    {SDL_SCANCODE_KP_PLUS, 78},          // keypad +
-    {SDL_SCANCODE_KP_1, 79},             // keypad 1 / End
-    {SDL_SCANCODE_KP_2, 80},             // keypad 2 / Down
-    {SDL_SCANCODE_KP_3, 81},             // keypad 3 / Page Down
-    {SDL_SCANCODE_KP_0, 82},             // keypad 0 / Insert
-    {SDL_SCANCODE_KP_PERIOD, 83},        // keypad . / Delete
-    {SDL_SCANCODE_NONUSBACKSLASH, 86},   // the ISO key left of Z (German: <)
-    {SDL_SCANCODE_F11, 87},              // F11
-    {SDL_SCANCODE_F12, 88},              // F12
-    {SDL_SCANCODE_F13, 100},             // F13
-    {SDL_SCANCODE_F14, 101},             // F14
-    {SDL_SCANCODE_F15, 102},             // F15
-    {SDL_SCANCODE_INTERNATIONAL2, 112},  // Japanese Kana
-    {SDL_SCANCODE_INTERNATIONAL1, 115},  // Japanese Ro
-    {SDL_SCANCODE_INTERNATIONAL4, 121},  // Japanese Convert
-    {SDL_SCANCODE_INTERNATIONAL5, 123},  // Japanese No-convert
-    {SDL_SCANCODE_INTERNATIONAL3, 125},  // Japanese Yen
-    {SDL_SCANCODE_KP_EQUALS, 141},       // keypad = (extended)
-    {SDL_SCANCODE_AUDIOPREV, 144},       // previous track (extended)
-    {SDL_SCANCODE_AUDIONEXT, 153},       // next track (extended)
-    {SDL_SCANCODE_KP_ENTER, 156},        // keypad Enter (extended)
-    {SDL_SCANCODE_RCTRL, 157},           // right Control (extended)
-    {SDL_SCANCODE_MUTE, 160},            // mute (extended)
-    {SDL_SCANCODE_AUDIOPLAY, 162},       // play / pause (extended)
-    {SDL_SCANCODE_AUDIOSTOP, 164},       // stop (extended)
-    {SDL_SCANCODE_VOLUMEDOWN, 174},      // volume down (extended)
-    {SDL_SCANCODE_VOLUMEUP, 176},        // volume up (extended)
-    {SDL_SCANCODE_KP_COMMA, 179},        // keypad , (extended)
-    {SDL_SCANCODE_KP_DIVIDE, 181},       // keypad / (extended)
-    {SDL_SCANCODE_PRINTSCREEN, 183},     // Print Screen / SysRq (extended)
-    {SDL_SCANCODE_RALT, 184},            // right Alt / AltGr (extended)
-    {SDL_SCANCODE_PAUSE, 197},           // Pause (extended)
-    {SDL_SCANCODE_HOME, 199},            // Home (extended)
-    {SDL_SCANCODE_UP, 200},              // Up arrow (extended)
-    {SDL_SCANCODE_PAGEUP, 201},          // Page Up (extended)
-    {SDL_SCANCODE_LEFT, 203},            // Left arrow (extended)
-    {SDL_SCANCODE_RIGHT, 205},           // Right arrow (extended)
-    {SDL_SCANCODE_END, 207},             // End (extended)
-    {SDL_SCANCODE_DOWN, 208},            // Down arrow (extended)
-    {SDL_SCANCODE_PAGEDOWN, 209},        // Page Down (extended)
-    {SDL_SCANCODE_INSERT, 210},          // Insert (extended)
-    {SDL_SCANCODE_DELETE, 211},          // Delete (extended)
-    {SDL_SCANCODE_LGUI, 219},            // left Windows key (extended)
-    {SDL_SCANCODE_RGUI, 220},            // right Windows key (extended)
-    {SDL_SCANCODE_APPLICATION, 221},     // Applications / menu key (extended)
-    {SDL_SCANCODE_POWER, 222},           // Power (extended)
-    {SDL_SCANCODE_SLEEP, 223},           // Sleep (extended)
+    {SDL_SCANCODE_ESCAPE, KEY_ESCAPE},
+    {SDL_SCANCODE_1, KEY_1},
+    {SDL_SCANCODE_2, KEY_2},
+    {SDL_SCANCODE_3, KEY_3},
+    {SDL_SCANCODE_4, KEY_4},
+    {SDL_SCANCODE_5, KEY_5},
+    {SDL_SCANCODE_6, KEY_6},
+    {SDL_SCANCODE_7, KEY_7},
+    {SDL_SCANCODE_8, KEY_8},
+    {SDL_SCANCODE_9, KEY_9},
+    {SDL_SCANCODE_0, KEY_0},
+    {SDL_SCANCODE_MINUS, KEY_MINUS},
+    {SDL_SCANCODE_EQUALS, KEY_EQUALS},
+    {SDL_SCANCODE_BACKSPACE, KEY_BACKSPACE},
+    {SDL_SCANCODE_TAB, KEY_TAB},
+    {SDL_SCANCODE_Q, KEY_Q},
+    {SDL_SCANCODE_W, KEY_W},
+    {SDL_SCANCODE_E, KEY_E},
+    {SDL_SCANCODE_R, KEY_R},
+    {SDL_SCANCODE_T, KEY_T},
+    {SDL_SCANCODE_Y, KEY_Y},
+    {SDL_SCANCODE_U, KEY_U},
+    {SDL_SCANCODE_I, KEY_I},
+    {SDL_SCANCODE_O, KEY_O},
+    {SDL_SCANCODE_P, KEY_P},
+    {SDL_SCANCODE_LEFTBRACKET, KEY_LEFT_BRACKET},
+    {SDL_SCANCODE_RIGHTBRACKET, KEY_RIGHT_BRACKET},
+    {SDL_SCANCODE_RETURN, KEY_RETURN},
+    {SDL_SCANCODE_LCTRL, KEY_LEFT_CONTROL},
+    {SDL_SCANCODE_A, KEY_A},
+    {SDL_SCANCODE_S, KEY_S},
+    {SDL_SCANCODE_D, KEY_D},
+    {SDL_SCANCODE_F, KEY_F},
+    {SDL_SCANCODE_G, KEY_G},
+    {SDL_SCANCODE_H, KEY_H},
+    {SDL_SCANCODE_J, KEY_J},
+    {SDL_SCANCODE_K, KEY_K},
+    {SDL_SCANCODE_L, KEY_L},
+    {SDL_SCANCODE_SEMICOLON, KEY_SEMICOLON},
+    {SDL_SCANCODE_APOSTROPHE, KEY_APOSTROPHE},
+    {SDL_SCANCODE_GRAVE, KEY_GRAVE},
+    {SDL_SCANCODE_LSHIFT, KEY_LEFT_SHIFT},
+    {SDL_SCANCODE_BACKSLASH, KEY_BACKSLASH},
+    {SDL_SCANCODE_NONUSHASH, KEY_BACKSLASH},
+    {SDL_SCANCODE_Z, KEY_Z},
+    {SDL_SCANCODE_X, KEY_X},
+    {SDL_SCANCODE_C, KEY_C},
+    {SDL_SCANCODE_V, KEY_V},
+    {SDL_SCANCODE_B, KEY_B},
+    {SDL_SCANCODE_N, KEY_N},
+    {SDL_SCANCODE_M, KEY_M},
+    {SDL_SCANCODE_COMMA, KEY_COMMA},
+    {SDL_SCANCODE_PERIOD, KEY_PERIOD},
+    {SDL_SCANCODE_SLASH, KEY_SLASH},
+    {SDL_SCANCODE_RSHIFT, KEY_RIGHT_SHIFT},
+    {SDL_SCANCODE_KP_MULTIPLY, KEY_PAD_MULTIPLY},
+    {SDL_SCANCODE_LALT, KEY_LEFT_ALT},
+    {SDL_SCANCODE_SPACE, KEY_SPACE},
+    {SDL_SCANCODE_CAPSLOCK, KEY_CAPS_LOCK},
+    {SDL_SCANCODE_F1, KEY_F1},
+    {SDL_SCANCODE_F2, KEY_F2},
+    {SDL_SCANCODE_F3, KEY_F3},
+    {SDL_SCANCODE_F4, KEY_F4},
+    {SDL_SCANCODE_F5, KEY_F5},
+    {SDL_SCANCODE_F6, KEY_F6},
+    {SDL_SCANCODE_F7, KEY_F7},
+    {SDL_SCANCODE_F8, KEY_F8},
+    {SDL_SCANCODE_F9, KEY_F9},
+    {SDL_SCANCODE_F10, KEY_F10},
+    {SDL_SCANCODE_NUMLOCKCLEAR, KEY_NUM_LOCK},
+    {SDL_SCANCODE_SCROLLLOCK, KEY_SCROLL_LOCK},
+    {SDL_SCANCODE_KP_7, KEY_PAD_7},
+    {SDL_SCANCODE_KP_8, KEY_PAD_8},
+    {SDL_SCANCODE_KP_9, KEY_PAD_9},
+    {SDL_SCANCODE_KP_MINUS, KEY_PAD_MINUS},
+    {SDL_SCANCODE_KP_4, KEY_PAD_4},
+    {SDL_SCANCODE_KP_5, KEY_PAD_5},
+    {SDL_SCANCODE_KP_6, KEY_PAD_6},
+    {SDL_SCANCODE_KP_PLUS, KEY_PAD_PLUS},
+    {SDL_SCANCODE_KP_1, KEY_PAD_1},
+    {SDL_SCANCODE_KP_2, KEY_PAD_2},
+    {SDL_SCANCODE_KP_3, KEY_PAD_3},
+    {SDL_SCANCODE_KP_0, KEY_PAD_0},
+    {SDL_SCANCODE_KP_PERIOD, KEY_PAD_PERIOD},
+    {SDL_SCANCODE_NONUSBACKSLASH, KEY_ISO_EXTRA},
+    {SDL_SCANCODE_F11, KEY_F11},
+    {SDL_SCANCODE_F12, KEY_F12},
+    {SDL_SCANCODE_F13, KEY_F13},
+    {SDL_SCANCODE_F14, KEY_F14},
+    {SDL_SCANCODE_F15, KEY_F15},
+    {SDL_SCANCODE_INTERNATIONAL2, KEY_KANA},
+    {SDL_SCANCODE_INTERNATIONAL1, KEY_RO},
+    {SDL_SCANCODE_INTERNATIONAL4, KEY_CONVERT},
+    {SDL_SCANCODE_INTERNATIONAL5, KEY_NO_CONVERT},
+    {SDL_SCANCODE_INTERNATIONAL3, KEY_YEN},
+    {SDL_SCANCODE_KP_EQUALS, KEY_PAD_EQUALS},
+    {SDL_SCANCODE_AUDIOPREV, KEY_PREVIOUS_TRACK},
+    {SDL_SCANCODE_AUDIONEXT, KEY_NEXT_TRACK},
+    {SDL_SCANCODE_KP_ENTER, KEY_PAD_ENTER},
+    {SDL_SCANCODE_RCTRL, KEY_RIGHT_CONTROL},
+    {SDL_SCANCODE_MUTE, KEY_MUTE},
+    {SDL_SCANCODE_AUDIOPLAY, KEY_PLAY_PAUSE},
+    {SDL_SCANCODE_AUDIOSTOP, KEY_MEDIA_STOP},
+    {SDL_SCANCODE_VOLUMEDOWN, KEY_VOLUME_DOWN},
+    {SDL_SCANCODE_VOLUMEUP, KEY_VOLUME_UP},
+    {SDL_SCANCODE_KP_COMMA, KEY_PAD_COMMA},
+    {SDL_SCANCODE_KP_DIVIDE, KEY_PAD_DIVIDE},
+    {SDL_SCANCODE_PRINTSCREEN, KEY_PRINT_SCREEN},
+    {SDL_SCANCODE_RALT, KEY_RIGHT_ALT},
+    {SDL_SCANCODE_PAUSE, KEY_PAUSE},
+    {SDL_SCANCODE_HOME, KEY_HOME},
+    {SDL_SCANCODE_UP, KEY_UP},
+    {SDL_SCANCODE_PAGEUP, KEY_PAGE_UP},
+    {SDL_SCANCODE_LEFT, KEY_LEFT},
+    {SDL_SCANCODE_RIGHT, KEY_RIGHT},
+    {SDL_SCANCODE_END, KEY_END},
+    {SDL_SCANCODE_DOWN, KEY_DOWN},
+    {SDL_SCANCODE_PAGEDOWN, KEY_PAGE_DOWN},
+    {SDL_SCANCODE_INSERT, KEY_INSERT},
+    {SDL_SCANCODE_DELETE, KEY_DELETE},
+    {SDL_SCANCODE_LGUI, KEY_LEFT_WINDOWS},
+    {SDL_SCANCODE_RGUI, KEY_RIGHT_WINDOWS},
+    {SDL_SCANCODE_APPLICATION, KEY_APPLICATIONS},
+    {SDL_SCANCODE_POWER, KEY_POWER},
+    {SDL_SCANCODE_SLEEP, KEY_SLEEP},
 };
 
 // Both directions as flat arrays, built once: the pump translates every key event.

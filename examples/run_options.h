@@ -1,5 +1,6 @@
 // Options every example takes, so that it also runs by itself for a few frames without
-// anybody at the keyboard (CI runs them headless this way):
+// anybody at the keyboard (CI runs them headless this way); installed with the runtime's
+// headers as "examples/run_options.h":
 //   --frames N         end after N frames (default: run until Escape)
 //   --screenshot FILE  save the last frame as a PNG before it is shown (FILE absolute, or
 //                      relative to the program's folder, which start-up makes current)
@@ -25,7 +26,8 @@ struct RunOptions {
 
 inline RunOptions read_run_options() {
     RunOptions options;
-    const std::vector<std::string> words = runtime::split_command_line(runtime::get_command_line().text_of());
+    const std::vector<std::string> words =
+        runtime::split_command_line(runtime::get_command_line().text_of());
     for (size_t i = 0; i < words.size(); ++i) {
         const bool has_value = i + 1 < words.size();
         if (words[i] == "--frames" && has_value) {
