@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/net/session.h"
 #include "bench_clock.h"
+#include "runtime/net/session.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/net.h"
@@ -334,7 +334,8 @@ void bare_far_end(int from_parent, int to_parent) {
     p::net_start();
     uint16_t port = 0;
     int listener = p::NO_SOCKET;
-    for (port = 28000; port < 29000 && listener == p::NO_SOCKET; ++port) listener = p::datagram_listen(port);
+    for (port = 28000; port < 29000 && listener == p::NO_SOCKET; ++port)
+        listener = p::datagram_listen(port);
     --port;
     put(to_parent, &port, sizeof port);
     p::WakeUp wake;
@@ -403,7 +404,8 @@ Baseline bare_connection(double idle_ms) {
             if (i % 64 == 0) p::datagram_read(s, bytes, sizeof bytes);  // takes in acknowledgements
         }
         const bool flooded = bare_next(s, wake, bytes) > 0 && bytes[0] == 'D';
-        const double per_s = flooded ? BARE_FLOOD * 1000.0 / (bench::clock_ms(CLOCK_MONOTONIC) - t0) : 0;
+        const double per_s =
+            flooded ? BARE_FLOOD * 1000.0 / (bench::clock_ms(CLOCK_MONOTONIC) - t0) : 0;
         put_vector(to_parent, one_way);
         put(to_parent, &per_s, sizeof per_s);
         bytes[0] = 'I';
@@ -453,13 +455,15 @@ SessionFigures session_latency(double idle_ms) {
         put(to_parent, &id, sizeof id);
         std::vector<float> latencies;
         const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 60000;
-        while (id >= 0 && latencies.size() < LATENCY_MESSAGES && bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
+        while (id >= 0 && latencies.size() < LATENCY_MESSAGES &&
+               bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
             const runtime::DynString got = runtime::net_receive(id);
             if (got.length == 0) {
                 runtime::platform::sleep_for_ms(0.05);  // a game would look once a frame
                 continue;
             }
-            latencies.push_back(static_cast<float>(bench::clock_ms(CLOCK_MONOTONIC) - std::atof(got.text_of())));
+            latencies.push_back(
+                static_cast<float>(bench::clock_ms(CLOCK_MONOTONIC) - std::atof(got.text_of())));
         }
         put_vector(to_parent, latencies);
         report_idle(from_parent, to_parent);
@@ -523,14 +527,19 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     const Baseline bare = bare_connection(idle_ms);
     const SessionFigures session = session_latency(idle_ms);
-    std::printf("latency, net_send -> net_receive through the host (%d messages %.0f ms apart, %zu arrived)\n",
-                LATENCY_MESSAGES, LATENCY_INTERVAL_MS, session.delivered);
-    std::printf("  session: median %.3f ms, p99 %.3f ms   bare connection one way: median %.3f ms, p99 %.3f ms\n",
-                session.p50, session.p99, bare.one_way_p50, bare.one_way_p99);
+    std::printf(
+        "latency, net_send -> net_receive through the host (%d messages %.0f ms apart, %zu "
+        "arrived)\n",
+        LATENCY_MESSAGES, LATENCY_INTERVAL_MS, session.delivered);
+    std::printf(
+        "  session: median %.3f ms, p99 %.3f ms   bare connection one way: median %.3f ms, p99 "
+        "%.3f ms\n",
+        session.p50, session.p99, bare.one_way_p50, bare.one_way_p99);
     std::printf("idle, busiest program over %.0f ms\n", idle_ms);
-    std::printf("  session: %.2f %% of a core   bare connection: %.2f %% of a core\n", session.idle_percent,
-                bare.idle_percent);
-    std::printf("throughput, bare connection: %.0f messages/s (%d, one way)\n", bare.flood_per_s, BARE_FLOOD);
+    std::printf("  session: %.2f %% of a core   bare connection: %.2f %% of a core\n",
+                session.idle_percent, bare.idle_percent);
+    std::printf("throughput, bare connection: %.0f messages/s (%d, one way)\n", bare.flood_per_s,
+                BARE_FLOOD);
     const bool ok = soak(c, "throughput, session flooded") && session.delivered == LATENCY_MESSAGES;
     return ok ? 0 : 1;
 }

@@ -78,7 +78,8 @@ int32_t request_id(NetSession& s) {
 
 // Takes the reply to this request (same type, addressed to the asker, a name for the id
 // asked) if it is there.
-std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker, const std::string& payload) {
+std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker,
+                                const std::string& payload) {
     for (auto it = s.replies.begin(); it != s.replies.end(); ++it) {
         int32_t asked = 0;
         int32_t named = 0;

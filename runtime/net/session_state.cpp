@@ -100,7 +100,8 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
         PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
         const size_t cost = frame.payload.size() + PLAYER_QUEUE_OVERHEAD;
         // A text net_receive would give as "" cannot be told from no message.
-        if (p == nullptr || payload_text(frame).empty() || p->queued_bytes + cost > PLAYER_QUEUE_LIMIT)
+        if (p == nullptr || payload_text(frame).empty() ||
+            p->queued_bytes + cost > PLAYER_QUEUE_LIMIT)
             return;
         p->queued_bytes += cost;
         p->queue.push_back(std::move(frame));
@@ -117,7 +118,8 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
             }
             if (it->id == PLAYER_GIVEN_UP && it->registration_sent) {
                 // Its program gave up waiting: the host must not keep the player.
-                if (!refused) out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
+                if (!refused)
+                    out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
                 s.local_players.erase(it);
                 return;
             }
@@ -180,9 +182,11 @@ void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     Frame& frame = r.frame;
     if (frame.type == FRAME_REGISTER) {
         if (frame.target != 0) return;
-        const auto on_connection = static_cast<size_t>(std::count_if(
-            s.remote_players.begin(), s.remote_players.end(), [&](const PlayerRecord& p) { return p.socket == r.source; }));
-        if (s.remote_players.size() >= MAX_REMOTE_PLAYERS || on_connection >= PLAYERS_PER_CONNECTION) {
+        const auto on_connection = static_cast<size_t>(
+            std::count_if(s.remote_players.begin(), s.remote_players.end(),
+                          [&](const PlayerRecord& p) { return p.socket == r.source; }));
+        if (s.remote_players.size() >= MAX_REMOTE_PLAYERS ||
+            on_connection >= PLAYERS_PER_CONNECTION) {
             out.push_back({r.source, make_frame(FRAME_PLAYER_ID, -1, 0)});
             return;
         }
