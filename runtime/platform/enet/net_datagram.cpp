@@ -35,6 +35,8 @@ constexpr size_t WAITING_DATA_LIMIT = 1 << 20;
 constexpr double CLOSE_WAIT_MS = 1000;
 // Errors the system reported for one host's socket, taken per pull at most.
 constexpr int ERRORS_PER_PULL = 64;
+// Handshakes are looked at this often, well within their time-out.
+constexpr double HANDSHAKE_SCAN_MS = 20;
 // A wait with nothing in flight: only pings (every 500 ms) and time-outs need a service.
 constexpr int IDLE_WAIT_MS = 100;
 
@@ -54,6 +56,9 @@ struct Connection {
     std::vector<size_t> queued;
     // LISTENER, per peer: since when (and for which connect) a handshake is unfinished.
     std::vector<std::pair<double, enet_uint32>> handshakes;
+    double handshakes_seen_at = -1;
+    // LISTENER and CLIENT: the system may have reported errors on the socket.
+    bool errors_waiting = true;
 };
 
 struct DatagramLayer {
@@ -162,6 +167,8 @@ void take_errors(DatagramLayer& l, ENetHost* host) {
 void expire_handshakes(DatagramLayer& l, Connection& listener) {
     ENetHost* host = listener.host;
     const double now = now_ms();
+    if (now - listener.handshakes_seen_at < HANDSHAKE_SCAN_MS) return;
+    listener.handshakes_seen_at = now;
     for (size_t i = 0; i < host->peerCount; ++i) {
         ENetPeer* peer = &host->peers[i];
         auto& [since, connect] = listener.handshakes[i];
@@ -226,9 +233,11 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
 
 // Pulls waiting events of one host (a LISTENER's or a CLIENT's) without waiting.
 void pull(DatagramLayer& l, int owner, ENetHost* host) {
-    take_errors(l, host);
-    if (Connection* o = find(l, owner); o != nullptr && o->kind == Kind::LISTENER)
-        expire_handshakes(l, *o);
+    if (Connection* o = find(l, owner)) {
+        // Errors are looked for when a wait saw them, and by callers that do not wait.
+        if (o->errors_waiting) take_errors(l, host);
+        if ((o = find(l, owner)) != nullptr && o->kind == Kind::LISTENER) expire_handshakes(l, *o);
+    }
     ENetEvent event;
     for (int i = 0; i < EVENTS_PER_PULL; ++i) {
         if (enet_host_service(host, &event, 0) <= 0) return;
@@ -584,9 +593,17 @@ void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms) {
             }
         }
         if (!in_flight) timeout_ms = std::max(timeout_ms, IDLE_WAIT_MS);
+        // From now on, errors are looked for when the wait sees them.
+        for (int owner : owners)
+            if (Connection* o = find(l, owner)) o->errors_waiting = false;
     }
     fds.push_back({wake.handle(), POLLIN, 0});
     poll(fds.data(), fds.size(), timeout_ms);
+    std::lock_guard hold(l.lock);
+    for (size_t i = 0; i + 1 < fds.size(); ++i)
+        if ((fds[i].revents & POLLERR) != 0)
+            for (auto& [socket, c] : l.sockets)
+                if (c.host != nullptr && c.host->socket == fds[i].fd) c.errors_waiting = true;
     wake.take();
 }
 
