@@ -37,6 +37,9 @@ constexpr double CLOSE_WAIT_MS = 1000;
 constexpr int ERRORS_PER_PULL = 64;
 // Handshakes are looked at this often, well within their time-out.
 constexpr double HANDSHAKE_SCAN_MS = 20;
+// A host found drained is not serviced again this soon: the reads of one worker pass
+// then cost one service, and what comes meanwhile ends the next wait at once.
+constexpr double PULL_GAP_MS = 0.2;
 // A wait with nothing in flight: only pings (every 500 ms) and time-outs need a service.
 constexpr int IDLE_WAIT_MS = 100;
 
@@ -59,6 +62,8 @@ struct Connection {
     double handshakes_seen_at = -1;
     // LISTENER and CLIENT: the system may have reported errors on the socket.
     bool errors_waiting = true;
+    // LISTENER and CLIENT: when a pull last found nothing more (-1: since a wait ended).
+    double drained_at = -1;
 };
 
 struct DatagramLayer {
@@ -233,14 +238,19 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
 
 // Pulls waiting events of one host (a LISTENER's or a CLIENT's) without waiting.
 void pull(DatagramLayer& l, int owner, ENetHost* host) {
-    if (Connection* o = find(l, owner)) {
-        // Errors are looked for when a wait saw them, and by callers that do not wait.
-        if (o->errors_waiting) take_errors(l, host);
-        if ((o = find(l, owner)) != nullptr && o->kind == Kind::LISTENER) expire_handshakes(l, *o);
-    }
+    Connection* o = find(l, owner);
+    if (o == nullptr) return;
+    const double now = now_ms();
+    if (o->drained_at >= 0 && now - o->drained_at < PULL_GAP_MS) return;
+    // Errors are looked for when a wait saw them, and by callers that do not wait.
+    if (o->errors_waiting) take_errors(l, host);
+    if (o->kind == Kind::LISTENER) expire_handshakes(l, *o);
     ENetEvent event;
     for (int i = 0; i < EVENTS_PER_PULL; ++i) {
-        if (enet_host_service(host, &event, 0) <= 0) return;
+        if (enet_host_service(host, &event, 0) <= 0) {
+            o->drained_at = now_ms();
+            return;
+        }
         on_event(l, owner, event);
         if (event.type == ENET_EVENT_TYPE_RECEIVE) {
             const Connection* c = find(l, socket_of(event.peer));
@@ -601,10 +611,12 @@ void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms) {
     poll(fds.data(), fds.size(), timeout_ms);
     std::lock_guard hold(l.lock);
     for (size_t i = 0; i + 1 < fds.size(); ++i)
-        if ((fds[i].revents & POLLERR) != 0)
-            for (auto& [socket, c] : l.sockets)
-                if (c.host != nullptr && c.host->socket == fds[i].fd) c.errors_waiting = true;
-    wake.take();
+        for (auto& [socket, c] : l.sockets)
+            if (c.host != nullptr && c.host->socket == fds[i].fd) {
+                c.drained_at = -1;
+                if ((fds[i].revents & POLLERR) != 0) c.errors_waiting = true;
+            }
+    if (fds.back().revents != 0) wake.take();
 }
 
 }  // namespace runtime::platform
