@@ -161,10 +161,11 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
             break;
         }
         case FRAME_NAME: {
-            // Answered at once, with an empty name for nobody or a player without one.
+            // Answered at once, with an empty name for nobody, a hidden player or one
+            // without a name.
             if (!read_int_payload(frame, argument)) return;
             const PlayerRecord* p = find_player(s.remote_players, argument);
-            reply.payload = name_payload(p != nullptr ? p->name : std::string(), argument);
+            reply.payload = name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
             break;
         }
         case FRAME_GREETING:
@@ -181,11 +182,10 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
 void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     Frame& frame = r.frame;
     if (frame.type == FRAME_REGISTER) {
-        if (frame.target != 0) return;
         const auto on_connection = static_cast<size_t>(
             std::count_if(s.remote_players.begin(), s.remote_players.end(),
                           [&](const PlayerRecord& p) { return p.socket == r.source; }));
-        if (s.remote_players.size() >= MAX_REMOTE_PLAYERS ||
+        if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS ||
             on_connection >= PLAYERS_PER_CONNECTION) {
             out.push_back({r.source, make_frame(FRAME_PLAYER_ID, -1, 0)});
             return;

@@ -175,7 +175,7 @@ TEST_F(SessionLimits, EveryNameRequestIsAnsweredWithTheIdItAsked) {
     RawPeer raw(port, loopback(2));
     ASSERT_TRUE(raw.connected);
     const int32_t nameless = raw.add_one(false, "");  // visible, yet no name
-    const int32_t hidden = raw.add_one(true, "");
+    const int32_t hidden = raw.add_one(true, "Hidden");
     struct Case {
         int32_t id;
         std::string name;
