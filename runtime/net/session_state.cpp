@@ -165,7 +165,8 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
             // without a name.
             if (!read_int_payload(frame, argument)) return;
             const PlayerRecord* p = find_player(s.remote_players, argument);
-            reply.payload = name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
+            reply.payload =
+                name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
             break;
         }
         case FRAME_GREETING:

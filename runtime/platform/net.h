@@ -17,7 +17,7 @@ constexpr size_t DATAGRAM_MAX_SIZE = 2048;
 // Connections a listening socket accepts at most, and at most from one address (held
 // connections and unfinished handshakes alike), so one address cannot take every slot.
 constexpr size_t DATAGRAM_MAX_CONNECTIONS = 100;
-constexpr size_t DATAGRAM_CONNECTIONS_PER_ADDRESS = 16;
+constexpr size_t DATAGRAM_CONNECTIONS_PER_ADDRESS = 32;
 // Bytes a connection may have waiting to be sent or acknowledged (each datagram counted
 // with DATAGRAM_QUEUE_OVERHEAD for its bookkeeping); a write beyond drops the connection,
 // so a peer that does not read cannot make its sender hoard memory.
