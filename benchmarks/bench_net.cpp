@@ -1,13 +1,16 @@
-// Session soak on loopback: one hosting process routes for 4 programs × 4 players;
-// every player sends 1,000 messages (a quarter broadcasts, the rest direct). Checks
-// that each receiver gets every message meant for it exactly once and in the order
-// each sender sent them; prints messages per second, the median and 99th percentile
-// time from net_send to net_receive, and the host's CPU time. Two runs: paced (one
-// message per player every --interval-ms) for latency, and flooded for throughput.
-// Baseline in the same run: a ping-pong over the bare message connection, which
-// shows what the transport costs without the worker's 10 ms period.
-//   bench_net [--programs N] [--players N] [--messages N] [--interval-ms X]
+// Session figures on loopback, each beside the bare message connection measured in the
+// same run:
+// - latency: a sender, the host and a receiver as three programs; 300 messages 2 ms apart,
+//   median and 99th percentile time from net_send to net_receive (one clock for all);
+// - throughput: one hosting process routes for 4 programs x 4 players, every player sends
+//   1,000 messages as fast as it can (a quarter broadcasts, the rest direct); each receiver
+//   checks it gets every message meant for it exactly once and in each sender's order;
+// - idle cost: the CPU time the host and a joined program take over a few idle seconds.
+// Baseline: a ping-pong over a bare connection (one way is half the round trip), a flood
+// over it, and both ends of it idle, serviced as the session's worker services its own.
+//   bench_net [--programs N] [--players N] [--messages N] [--idle-ms X]
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -20,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/net/session.h"
 #include "bench_clock.h"
+#include "runtime/net/session.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/net.h"
@@ -259,75 +262,284 @@ bool soak(const Config& c, const char* label) {
     return ok;
 }
 
-// Baseline: bare message connection, the other end echoing as fast as it can.
-void transport_baseline(int rounds) {
+// Another program: `body` runs in it with the pipes from and to this one.
+template <typename Body>
+Child spawn(Body body) {
+    int down[2];
     int up[2];
-    if (pipe(up) != 0) return;
+    if (pipe(down) != 0 || pipe(up) != 0) std::exit(1);
     const pid_t pid = fork();
     if (pid == 0) {
+        close(down[1]);
         close(up[0]);
-        runtime::platform::net_start();
-        uint16_t port = 0;
-        int listener = runtime::platform::NO_SOCKET;
-        for (port = 28000; port < 29000 && listener == runtime::platform::NO_SOCKET; ++port)
-            listener = runtime::platform::datagram_listen(port);
-        --port;
-        put(up[1], &port, sizeof port);
-        int connection = runtime::platform::NO_SOCKET;
-        uint8_t bytes[64];
-        const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 60000;
-        while (bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
-            if (connection == runtime::platform::NO_SOCKET)
-                connection = runtime::platform::datagram_accept(listener);
-            const long n = runtime::platform::datagram_read(connection, bytes, sizeof bytes);
-            if (n < 0 && connection != runtime::platform::NO_SOCKET) break;
-            if (n > 0) runtime::platform::datagram_write(connection, bytes, static_cast<size_t>(n));
-        }
+        body(down[0], up[1]);
         _exit(0);
     }
+    close(down[0]);
     close(up[1]);
-    uint16_t port = 0;
-    get(up[0], &port, sizeof port);
-    runtime::platform::net_start();
-    const int s = runtime::platform::datagram_connect(runtime::platform::loopback_address(port), 10000);
-    std::vector<float> one_way;
-    uint8_t bytes[64] = {1};
-    for (int i = 0; i < rounds && s != runtime::platform::NO_SOCKET; ++i) {
-        const double t0 = bench::clock_ms(CLOCK_MONOTONIC);
-        runtime::platform::datagram_write(s, bytes, 17);
-        while (runtime::platform::datagram_read(s, bytes, sizeof bytes) == 0) {
-        }
-        one_way.push_back(static_cast<float>((bench::clock_ms(CLOCK_MONOTONIC) - t0) / 2));
+    return {pid, down[1], up[0]};
+}
+
+void finish(Child& child) {
+    close(child.to);
+    close(child.from);
+    waitpid(child.pid, nullptr, 0);
+}
+
+double cpu_ms_of_process() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// In a program of the run: on the parent's word, the CPU time this program takes over
+// `idle_ms` of doing nothing but what runs behind it, sent back.
+void report_idle(int from_parent, int to_parent) {
+    double idle_ms = 0;
+    if (!get(from_parent, &idle_ms, sizeof idle_ms)) return;
+    const double cpu0 = cpu_ms_of_process();
+    const double wall0 = bench::clock_ms(CLOCK_MONOTONIC);
+    while (bench::clock_ms(CLOCK_MONOTONIC) - wall0 < idle_ms)
+        runtime::platform::sleep_for_ms(idle_ms - (bench::clock_ms(CLOCK_MONOTONIC) - wall0));
+    const double share = (cpu_ms_of_process() - cpu0) / (bench::clock_ms(CLOCK_MONOTONIC) - wall0);
+    put(to_parent, &share, sizeof share);
+}
+
+double idle_share(std::vector<Child*> children, double idle_ms) {
+    for (Child* c : children) put(c->to, &idle_ms, sizeof idle_ms);
+    double most = 0;
+    for (Child* c : children) {
+        double share = 0;
+        if (get(c->from, &share, sizeof share)) most = std::max(most, share);
     }
-    runtime::platform::datagram_close(s);
-    runtime::platform::net_stop();
-    waitpid(pid, nullptr, 0);
-    close(up[0]);
-    std::printf("baseline: bare message connection, %d round trips\n", rounds);
-    std::printf("  one way: median %.3f ms, p99 %.3f ms\n", bench::percentile(one_way, 0.5),
-                bench::percentile(one_way, 0.99));
+    return 100.0 * most;
+}
+
+constexpr int LATENCY_MESSAGES = 300;
+constexpr double LATENCY_INTERVAL_MS = 2;
+constexpr int BARE_FLOOD = 10000;
+
+struct Baseline {
+    double one_way_p50 = 0;
+    double one_way_p99 = 0;
+    double flood_per_s = 0;
+    double idle_percent = 0;
+};
+
+// The bare connection's far end: echoes 'P' datagrams, counts 'F' ones and answers 'D'
+// after the last; serviced as the worker is, by waiting on its socket.
+void bare_far_end(int from_parent, int to_parent) {
+    namespace p = runtime::platform;
+    p::net_start();
+    uint16_t port = 0;
+    int listener = p::NO_SOCKET;
+    for (port = 28000; port < 29000 && listener == p::NO_SOCKET; ++port)
+        listener = p::datagram_listen(port);
+    --port;
+    put(to_parent, &port, sizeof port);
+    p::WakeUp wake;
+    int connection = p::NO_SOCKET;
+    int flooded = 0;
+    uint8_t bytes[64];
+    const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 120000;
+    while (bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
+        if (connection == p::NO_SOCKET) connection = p::datagram_accept(listener);
+        long n = 0;
+        while ((n = p::datagram_read(connection, bytes, sizeof bytes)) > 0) {
+            if (bytes[0] == 'P') p::datagram_write(connection, bytes, static_cast<size_t>(n));
+            if (bytes[0] == 'F' && ++flooded == BARE_FLOOD) {
+                const uint8_t done = 'D';
+                p::datagram_write(connection, &done, 1);
+            }
+            if (bytes[0] == 'I') {
+                report_idle(from_parent, to_parent);
+                p::datagram_write(connection, bytes, 1);
+            }
+        }
+        if (n < 0 && connection != p::NO_SOCKET) break;
+        const int sockets[] = {listener, connection};
+        p::datagram_wait(sockets, wake, 10);
+    }
+    p::net_stop();
+}
+
+// The next datagram on a bare connection, waiting on its socket.
+long bare_next(int socket, runtime::platform::WakeUp& wake, uint8_t (&bytes)[64]) {
+    long n = 0;
+    const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 60000;
+    while ((n = runtime::platform::datagram_read(socket, bytes, sizeof bytes)) == 0 &&
+           bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
+        const int sockets[] = {socket};
+        runtime::platform::datagram_wait(sockets, wake, 10);
+    }
+    return n;
+}
+
+Baseline bare_connection(double idle_ms) {
+    namespace p = runtime::platform;
+    Baseline b;
+    Child far = spawn(bare_far_end);
+    uint16_t port = 0;
+    get(far.from, &port, sizeof port);
+    // This end runs in a program of its own too, so neither end shares a process with the
+    // parent's bookkeeping.
+    Child near = spawn([&](int from_parent, int to_parent) {
+        p::net_start();
+        p::WakeUp wake;
+        const int s = p::datagram_connect(p::loopback_address(port), 10000);
+        std::vector<float> one_way;
+        uint8_t bytes[64] = {'P'};
+        for (int i = 0; i < 1000 && s != p::NO_SOCKET; ++i) {
+            bytes[0] = 'P';
+            const double t0 = bench::clock_ms(CLOCK_MONOTONIC);
+            p::datagram_write(s, bytes, 17);
+            if (bare_next(s, wake, bytes) <= 0) break;
+            one_way.push_back(static_cast<float>((bench::clock_ms(CLOCK_MONOTONIC) - t0) / 2));
+        }
+        const double t0 = bench::clock_ms(CLOCK_MONOTONIC);
+        for (int i = 0; i < BARE_FLOOD && s != p::NO_SOCKET; ++i) {
+            bytes[0] = 'F';
+            p::datagram_write(s, bytes, 40);
+            if (i % 64 == 0) p::datagram_read(s, bytes, sizeof bytes);  // takes in acknowledgements
+        }
+        const bool flooded = bare_next(s, wake, bytes) > 0 && bytes[0] == 'D';
+        const double per_s =
+            flooded ? BARE_FLOOD * 1000.0 / (bench::clock_ms(CLOCK_MONOTONIC) - t0) : 0;
+        put_vector(to_parent, one_way);
+        put(to_parent, &per_s, sizeof per_s);
+        bytes[0] = 'I';
+        p::datagram_write(s, bytes, 1);  // the far end measures its idle time now
+        report_idle(from_parent, to_parent);
+        bare_next(s, wake, bytes);
+        p::datagram_close(s);
+        p::net_stop();
+    });
+    std::vector<float> one_way;
+    get_vector(near.from, one_way);
+    get(near.from, &b.flood_per_s, sizeof b.flood_per_s);
+    b.one_way_p50 = bench::percentile(one_way, 0.5);
+    b.one_way_p99 = bench::percentile(one_way, 0.99);
+    b.idle_percent = idle_share({&near, &far}, idle_ms);
+    finish(near);
+    finish(far);
+    return b;
+}
+
+struct SessionFigures {
+    double p50 = 0;
+    double p99 = 0;
+    size_t delivered = 0;
+    double idle_percent = 0;
+};
+
+// Sender, host and receiver as three programs; then all three idle.
+SessionFigures session_latency(double idle_ms) {
+    SessionFigures f;
+    Child host = spawn([](int from_parent, int to_parent) {
+        runtime::create_net_session();
+        const uint16_t port = host_on_free_port();
+        put(to_parent, &port, sizeof port);
+        report_idle(from_parent, to_parent);
+        char end = 0;
+        get(from_parent, &end, 1);
+        runtime::close_net_session();
+    });
+    uint16_t port = 0;
+    get(host.from, &port, sizeof port);
+    Child receiver = spawn([port](int from_parent, int to_parent) {
+        runtime::create_net_session();
+        int32_t id = -1;
+        if (runtime::net_join("", port) == 1)
+            id = static_cast<int32_t>(runtime::text_to_number(runtime::net_add_player("rx")));
+        put(to_parent, &id, sizeof id);
+        std::vector<float> latencies;
+        const double deadline = bench::clock_ms(CLOCK_MONOTONIC) + 60000;
+        while (id >= 0 && latencies.size() < LATENCY_MESSAGES &&
+               bench::clock_ms(CLOCK_MONOTONIC) < deadline) {
+            const runtime::DynString got = runtime::net_receive(id);
+            if (got.length == 0) {
+                runtime::platform::sleep_for_ms(0.05);  // a game would look once a frame
+                continue;
+            }
+            latencies.push_back(
+                static_cast<float>(bench::clock_ms(CLOCK_MONOTONIC) - std::atof(got.text_of())));
+        }
+        put_vector(to_parent, latencies);
+        report_idle(from_parent, to_parent);
+        char end = 0;
+        get(from_parent, &end, 1);
+        runtime::close_net_session();
+    });
+    int32_t rx = -1;
+    get(receiver.from, &rx, sizeof rx);
+    Child sender = spawn([port, rx](int from_parent, int to_parent) {
+        runtime::create_net_session();
+        int32_t me = -1;
+        if (runtime::net_join("", port) == 1)
+            me = static_cast<int32_t>(runtime::text_to_number(runtime::net_add_player("tx")));
+        double tick = bench::clock_ms(CLOCK_MONOTONIC);
+        for (int m = 0; m < LATENCY_MESSAGES && me >= 0 && rx >= 0; ++m) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.6f", bench::clock_ms(CLOCK_MONOTONIC));
+            runtime::net_send(me, rx, text);
+            tick += LATENCY_INTERVAL_MS;
+            while (bench::clock_ms(CLOCK_MONOTONIC) < tick)
+                runtime::platform::sleep_for_ms(tick - bench::clock_ms(CLOCK_MONOTONIC));
+        }
+        put(to_parent, &me, sizeof me);
+        report_idle(from_parent, to_parent);
+        char end = 0;
+        get(from_parent, &end, 1);
+        runtime::close_net_session();
+    });
+    int32_t me = -1;
+    get(sender.from, &me, sizeof me);
+    std::vector<float> latencies;
+    get_vector(receiver.from, latencies);
+    f.delivered = latencies.size();
+    f.p50 = bench::percentile(latencies, 0.5);
+    f.p99 = bench::percentile(latencies, 0.99);
+    f.idle_percent = idle_share({&host, &receiver, &sender}, idle_ms);
+    for (Child* c : {&sender, &receiver, &host}) {
+        const char end = 'E';
+        put(c->to, &end, 1);
+        finish(*c);
+    }
+    return f;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Config c;
+    double idle_ms = 3000;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const double value = std::atof(argv[i + 1]);
         if (option == "--programs") c.programs = std::max(1, static_cast<int>(value));
         if (option == "--players") c.players = std::max(1, static_cast<int>(value));
         if (option == "--messages") c.messages = std::max(1, static_cast<int>(value));
-        if (option == "--interval-ms") c.interval_ms = std::max(0.0, value);
+        if (option == "--idle-ms") idle_ms = std::max(100.0, value);
     }
     if (c.programs * c.players < 2) c.players = 2;
+    c.interval_ms = 0;
     signal(SIGPIPE, SIG_IGN);
-    transport_baseline(1000);
-    std::printf("floor: a message waits for the host's worker and the receiver's worker, each\n"
-                "  polling every 10 ms: about 10 ms on average, 20 ms at most\n");
-    bool ok = soak(c, "paced");
-    Config flood = c;
-    flood.interval_ms = 0;
-    ok = soak(flood, "flooded") && ok;
+    const Baseline bare = bare_connection(idle_ms);
+    const SessionFigures session = session_latency(idle_ms);
+    std::printf(
+        "latency, net_send -> net_receive through the host (%d messages %.0f ms apart, %zu "
+        "arrived)\n",
+        LATENCY_MESSAGES, LATENCY_INTERVAL_MS, session.delivered);
+    std::printf(
+        "  session: median %.3f ms, p99 %.3f ms   bare connection one way: median %.3f ms, p99 "
+        "%.3f ms\n",
+        session.p50, session.p99, bare.one_way_p50, bare.one_way_p99);
+    std::printf("idle, busiest program over %.0f ms\n", idle_ms);
+    std::printf("  session: %.2f %% of a core   bare connection: %.2f %% of a core\n",
+                session.idle_percent, bare.idle_percent);
+    std::printf("throughput, bare connection: %.0f messages/s (%d, one way)\n", bare.flood_per_s,
+                BARE_FLOOD);
+    const bool ok = soak(c, "throughput, session flooded") && session.delivered == LATENCY_MESSAGES;
     return ok ? 0 : 1;
 }

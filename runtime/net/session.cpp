@@ -2,6 +2,7 @@
 // the requests that ask the host and poll for its reply.
 #include "runtime/net/session.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "runtime/core/string_functions.h"
@@ -34,6 +35,7 @@ PlayerRecord& add_local_player(NetSession& s, const std::string& name) {
     PlayerRecord& p = s.local_players.emplace_back();
     p.hidden = name.empty();
     p.name = name;
+    s.wake.signal();  // its registration goes out now
     return p;
 }
 
@@ -43,6 +45,10 @@ int32_t wait_for_id(NetSession& s, PlayerRecord& p) {
         {
             std::lock_guard hold(s.lock);
             if (p.id >= 0) return p.id;
+            if (p.id == PLAYER_REFUSED) {
+                s.local_players.remove_if([&](const PlayerRecord& r) { return &r == &p; });
+                return -1;
+            }
             if (poll == POLLS) {
                 // Never sent (no worker runs): nobody else will free it.
                 if (!p.registration_sent)
@@ -70,9 +76,16 @@ int32_t request_id(NetSession& s) {
     return id;
 }
 
-// Takes the reply to this request (same type, addressed to the asker) if it is there.
-std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker) {
+// Takes the reply to this request (same type, addressed to the asker, a name for the id
+// asked) if it is there.
+std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker,
+                                const std::string& payload) {
     for (auto it = s.replies.begin(); it != s.replies.end(); ++it) {
+        int32_t asked = 0;
+        int32_t named = 0;
+        if (type == FRAME_NAME && !(read_int_payload(make_frame(0, 0, 0, payload), asked) &&
+                                    name_reply_id(*it, named) && named == asked))
+            continue;
         if (it->type == type && it->target == asker) {
             Frame reply = std::move(*it);
             s.replies.erase(it);
@@ -92,15 +105,15 @@ std::optional<Frame> make_request(NetSession& s, uint8_t type, std::string paylo
         s.replies.clear();
         client = s.client_socket;
     }
-    if (!write_frame(client, make_frame(type, 0, asker, std::move(payload)))) return std::nullopt;
+    if (!write_frame(client, make_frame(type, 0, asker, payload))) return std::nullopt;
     for (int poll = 0;; ++poll) {
         {
             std::lock_guard hold(s.lock);
-            if (std::optional<Frame> reply = take_reply(s, type, asker)) return reply;
+            if (std::optional<Frame> reply = take_reply(s, type, asker, payload)) return reply;
             if (poll == POLLS) {
-                // The host answers these in order, so the next one of its kind is this
-                // request's: drop it when it comes. A name may never be answered.
-                if (type != FRAME_NAME && type >= FRAME_COUNT && type <= FRAME_GREETING)
+                // The host answers every request in order, so the next reply of its kind
+                // is this request's: drop it when it comes.
+                if (type >= FRAME_COUNT && type <= FRAME_GREETING)
                     ++s.late_replies[type - FRAME_COUNT];
                 return std::nullopt;
             }
@@ -204,6 +217,7 @@ DynString net_receive(double player) {
         if (p.id != id || p.queue.empty()) continue;
         const Frame frame = std::move(p.queue.front());
         p.queue.pop_front();
+        p.queued_bytes -= std::min(p.queued_bytes, frame.payload.size() + PLAYER_QUEUE_OVERHEAD);
         s->last_sender = frame.sender;
         return DynString(payload_text(frame).c_str());
     }

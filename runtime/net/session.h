@@ -17,12 +17,13 @@ double net_join(const DynString& address, double port);
 // any running session first.
 DynString net_local_addresses();
 // Registers a local player (hidden when the name is empty): its id as text, "-1"
-// when the host gave none in time or the name is longer than 127 bytes.
+// when the host refused it (full), gave none in time, or the name is longer than 127 bytes.
 DynString net_add_player(const DynString& name);
 // Sends a leave for the id (when it is not negative); always 1.
 double net_remove_player(double id);
 // Sends `text` from player `sender` to player `target` (0: every visible player but
-// the sender): 1 when it went out, 0 when not (no session, text above 1024 bytes).
+// the sender): 1 when it went out, 0 when not (no session, the connection to the host
+// gone, text above 1024 bytes). The host drops an empty text.
 double net_send(double sender, double target, const DynString& text);
 // The oldest message for a local player (up to its first zero byte), removed from its
 // queue; empty when there is none.
@@ -33,7 +34,8 @@ DynString net_last_sender();
 double net_player_count();
 // The id of the visible player at `index` (from 0) as text; "0" when there is none.
 DynString net_player_id(double index);
-// The name of a player; "NO_DATA" for a hidden or unknown player (after the wait).
+// The name of a player; "NO_DATA" for a hidden, nameless or unknown player, or when the
+// host does not answer within the wait.
 DynString net_player_name(double id);
 
 }  // namespace runtime

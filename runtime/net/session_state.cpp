@@ -1,10 +1,10 @@
 // The session's life (creation, stop and reset, the end) and its worker thread, which
-// every 10 ms registers local players, reads frames, routes them through the host and
-// answers requests there.
+// registers local players, reads frames, routes them through the host and answers
+// requests there; it waits on its sockets between passes, so a frame is handled as soon
+// as it comes.
 #include "runtime/net/session_state.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -14,7 +14,9 @@ namespace runtime {
 
 namespace {
 
-constexpr auto WORKER_PERIOD = std::chrono::milliseconds(10);
+// Longest wait between passes: the transport's timers (resends, pings, time-outs) run
+// in the passes.
+constexpr int WORKER_WAIT_MS = 10;
 
 std::unique_ptr<NetSession>& session_slot() {
     static std::unique_ptr<NetSession> session;
@@ -96,19 +98,28 @@ PlayerRecord* find_player(std::list<PlayerRecord>& players, int32_t id) {
 void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out) {
     if (frame.type == FRAME_MESSAGE) {
         PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
-        if (p != nullptr) p->queue.push_back(std::move(frame));
+        const size_t cost = frame.payload.size() + PLAYER_QUEUE_OVERHEAD;
+        // A text net_receive would give as "" cannot be told from no message.
+        if (p == nullptr || payload_text(frame).empty() ||
+            p->queued_bytes + cost > PLAYER_QUEUE_LIMIT)
+            return;
+        p->queued_bytes += cost;
+        p->queue.push_back(std::move(frame));
         return;
     }
     if (frame.sender != 0) return;
     if (frame.type == FRAME_PLAYER_ID) {
+        // The host answers every registration, in order: the answer is the oldest one's.
+        const bool refused = frame.target <= 0;
         for (auto it = s.local_players.begin(); it != s.local_players.end(); ++it) {
             if (it->id == PLAYER_WAITING) {
-                it->id = frame.target;
+                it->id = refused ? PLAYER_REFUSED : frame.target;
                 return;
             }
             if (it->id == PLAYER_GIVEN_UP && it->registration_sent) {
                 // Its program gave up waiting: the host must not keep the player.
-                out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
+                if (!refused)
+                    out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
                 s.local_players.erase(it);
                 return;
             }
@@ -118,8 +129,8 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
     if (frame.type >= 100) {
         const int late = frame.type - FRAME_COUNT;
         if (late >= 0 && late < static_cast<int>(s.late_replies.size()) &&
-            s.late_replies[late] > 0 && frame.target == s.my_request_id)
-            --s.late_replies[late];
+            s.late_replies[static_cast<size_t>(late)] > 0 && frame.target == s.my_request_id)
+            --s.late_replies[static_cast<size_t>(late)];
         else
             s.replies.push_back(std::move(frame));
     }
@@ -150,11 +161,12 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
             break;
         }
         case FRAME_NAME: {
-            const PlayerRecord* p = read_int_payload(frame, argument)
-                                        ? find_player(s.remote_players, argument)
-                                        : nullptr;
-            if (p == nullptr || p->name.empty()) return;  // no answer: the asker times out
-            reply.payload = p->name;
+            // Answered at once, with an empty name for nobody, a hidden player or one
+            // without a name.
+            if (!read_int_payload(frame, argument)) return;
+            const PlayerRecord* p = find_player(s.remote_players, argument);
+            reply.payload =
+                name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
             break;
         }
         case FRAME_GREETING:
@@ -171,7 +183,14 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
 void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     Frame& frame = r.frame;
     if (frame.type == FRAME_REGISTER) {
-        if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS) return;
+        const auto on_connection = static_cast<size_t>(
+            std::count_if(s.remote_players.begin(), s.remote_players.end(),
+                          [&](const PlayerRecord& p) { return p.socket == r.source; }));
+        if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS ||
+            on_connection >= PLAYERS_PER_CONNECTION) {
+            out.push_back({r.source, make_frame(FRAME_PLAYER_ID, -1, 0)});
+            return;
+        }
         const Registration registration = decode_registration(frame.payload);
         PlayerRecord p;
         p.socket = r.source;
@@ -185,6 +204,7 @@ void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     PlayerRecord* sender = find_player(s.remote_players, frame.sender);
     if (sender == nullptr || sender->socket != r.source) return;
     if (frame.type == FRAME_MESSAGE) {
+        if (payload_text(frame).empty()) return;  // nothing a receiver could tell from no message
         if (frame.target == TARGET_EVERYBODY) {
             for (const PlayerRecord& p : s.remote_players) {
                 if (p.hidden || p.id == frame.sender) continue;
@@ -231,7 +251,6 @@ void worker_pass(NetSession& s) {
 }
 
 void worker_main(NetSession* s) {
-    auto next = std::chrono::steady_clock::now();
     for (;;) {
         {
             std::lock_guard hold(s->lock);
@@ -241,10 +260,8 @@ void worker_main(NetSession* s) {
             }
         }
         worker_pass(*s);
-        next += WORKER_PERIOD;
-        const auto now = std::chrono::steady_clock::now();
-        if (next < now) next = now;
-        std::this_thread::sleep_until(next);
+        const int sockets[] = {s->client_socket, s->server_socket};
+        platform::datagram_wait(sockets, s->wake, WORKER_WAIT_MS);
     }
 }
 
@@ -266,6 +283,16 @@ void handle_frames(NetSession& s, std::vector<ReceivedFrame>& got, const std::ve
     // A connection that is gone takes all its players with it, after its last frames.
     for (int socket : closed)
         s.remote_players.remove_if([&](const PlayerRecord& p) { return p.socket == socket; });
+}
+
+std::string name_payload(const std::string& name, int32_t id) {
+    return name + '\0' + int_payload(id);
+}
+
+bool name_reply_id(const Frame& reply, int32_t& id) {
+    const std::string name = payload_text(reply);
+    return name.size() < reply.payload.size() &&
+           read_int_payload(make_frame(0, 0, 0, reply.payload.substr(name.size() + 1)), id);
 }
 
 bool write_frame(int socket, const Frame& frame, bool send_now) {
@@ -325,6 +352,7 @@ void stop_session(NetSession& s) {
             std::lock_guard hold(s.lock);
             s.quit = true;
         }
+        s.wake.signal();
         s.worker.join();
     }
     // The client first: its last frames reach our own server while that still stands.

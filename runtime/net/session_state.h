@@ -22,10 +22,17 @@ constexpr int32_t FIRST_PLAYER_ID = 101;
 constexpr int32_t PLAYER_UNSENT = -1;   // registration not yet sent
 constexpr int32_t PLAYER_GIVEN_UP = -2; // nobody waits for the id any more
 constexpr int32_t PLAYER_WAITING = -3;  // registration sent, id awaited
+constexpr int32_t PLAYER_REFUSED = -4;  // the host has no place for it
 // Frames a connection gives per worker pass at most, so one cannot starve the others.
 constexpr int READS_PER_PASS = 1024;
-// Remote players the host keeps at most; registrations beyond are not answered.
+// Remote players the host keeps at most, and at most per connection, so one connection
+// cannot fill the host; a registration beyond either is refused.
 constexpr size_t MAX_REMOTE_PLAYERS = 1024;
+constexpr size_t PLAYERS_PER_CONNECTION = 64;
+// Messages a local player has not yet taken: at most this many bytes, each message counted
+// as its payload plus PLAYER_QUEUE_OVERHEAD. Messages beyond are dropped (the oldest stay).
+constexpr size_t PLAYER_QUEUE_LIMIT = 4u << 20;
+constexpr size_t PLAYER_QUEUE_OVERHEAD = 64;
 
 struct PlayerRecord {
     int socket = platform::NO_SOCKET;  // host: the connection the player came on
@@ -34,6 +41,7 @@ struct PlayerRecord {
     bool host_flag = false;
     std::string name;
     std::deque<Frame> queue;  // received messages, oldest first
+    size_t queued_bytes = 0;  // of the queue, as PLAYER_QUEUE_LIMIT counts them
     bool registration_sent = false;
 };
 
@@ -51,12 +59,14 @@ struct NetSession {
     std::deque<Frame> replies;
     // Host: the accepted connections (touched by the worker only while it runs).
     std::vector<int> connections;
-    // Requests of types 101, 102 and 104 that timed out: their replies, which the host
-    // still sends in order, are dropped when they come.
+    // Requests of types 101 to 104 that timed out: their replies, which the host still
+    // sends in order, are dropped when they come.
     std::array<int, 4> late_replies{};
     int32_t last_sender = 0;
     bool library_started = false;
     std::thread worker;
+    // Wakes the worker when the main thread has something for it (a player, the quit).
+    platform::WakeUp wake;
 };
 
 // The session, or null before start-up created it and after the shut-down.
@@ -90,6 +100,11 @@ struct OutgoingFrame {
 // the `closed` connections go. What is to be sent is appended to `out`.
 void handle_frames(NetSession& session, std::vector<ReceivedFrame>& got, const std::vector<int>& closed,
                    std::vector<OutgoingFrame>& out);
+
+// The reply to a name request: the name, a zero byte and the id asked, so that a reply
+// is matched to its question; the id asked back from one (false when it has none).
+std::string name_payload(const std::string& name, int32_t id);
+bool name_reply_id(const Frame& reply, int32_t& id);
 
 // One frame on a socket (at once, or at the socket's next flush); false when it
 // could not be sent.

@@ -14,8 +14,15 @@ namespace runtime::platform {
 constexpr int NO_SOCKET = -1;
 // Largest datagram a message connection carries; larger ones are refused.
 constexpr size_t DATAGRAM_MAX_SIZE = 2048;
-// Connections a listening socket accepts at most.
+// Connections a listening socket accepts at most, and at most from one address (held
+// connections and unfinished handshakes alike), so one address cannot take every slot.
 constexpr size_t DATAGRAM_MAX_CONNECTIONS = 100;
+constexpr size_t DATAGRAM_CONNECTIONS_PER_ADDRESS = 32;
+// Bytes a connection may have waiting to be sent or acknowledged (each datagram counted
+// with DATAGRAM_QUEUE_OVERHEAD for its bookkeeping); a write beyond drops the connection,
+// so a peer that does not read cannot make its sender hoard memory.
+constexpr size_t DATAGRAM_QUEUE_LIMIT = 4u << 20;
+constexpr size_t DATAGRAM_QUEUE_OVERHEAD = 128;
 
 // Why the calling thread's last network call failed.
 enum class NetError {
@@ -50,6 +57,17 @@ std::string address_text(const NetAddress& address);
 // The IPv4 addresses of this machine's interfaces that are up, port 0.
 std::vector<NetAddress> local_addresses();
 
+// How long message connections wait: a listener forgets a handshake not finished within
+// handshake_ms; a connection whose peer acknowledges nothing for silence_ms is dropped (a
+// peer whose program has ended is noticed at once where the system reports it).
+// Applies to connections made afterwards.
+struct DatagramTimeouts {
+    int handshake_ms = 2000;
+    int silence_ms = 40000;
+};
+void set_datagram_timeouts(const DatagramTimeouts& timeouts);
+DatagramTimeouts datagram_timeouts();
+
 // Message connections. A listening socket on `port` (all interfaces).
 int datagram_listen(uint16_t port);
 // Connects to a listening socket, waiting up to timeout_ms for the handshake.
@@ -69,6 +87,27 @@ void datagram_flush(int socket);
 void datagram_close(int socket);
 // The sockets of `group` that have a datagram waiting or a closed peer (no waiting).
 void datagram_poll(std::span<const int> group, std::vector<int>& ready);
+
+// A wake-up that any thread gives to a datagram_wait.
+class WakeUp {
+public:
+    WakeUp();
+    ~WakeUp();
+    WakeUp(const WakeUp&) = delete;
+    WakeUp& operator=(const WakeUp&) = delete;
+    void signal();
+    // Clears a signal; true when there was one.
+    bool take();
+    int handle() const { return fd_; }
+
+private:
+    int fd_;
+};
+// Waits until something may have arrived for one of `sockets` (or their listener), the
+// wake-up is signalled, or timeout_ms pass (up to 100 ms while nothing is in flight on
+// them, as the transport's timers then need no service). Returns at once when data
+// already waits.
+void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms);
 
 // Stream connections (reliable byte streams, no delay on small writes). A negative
 // timeout waits without limit.

@@ -124,6 +124,9 @@ public:
         eventually([&] { return (got = ask("recv " + id)) != "none"; });
         return got == "none" ? "" : got;
     }
+    // Stops the program as a debugger would, and lets it go on.
+    void stop() { kill(pid_, SIGSTOP); }
+    void resume() { kill(pid_, SIGCONT); }
     // Ends the program as a crash would: no leave messages, no disconnect.
     void kill_now() {
         if (pid_ <= 0) return;

@@ -152,7 +152,8 @@ TEST_F(NetTest, HostileFramesChangeNothing) {
 
 TEST_F(NetTest, RepliesGoToTheRequestThatAsked) {
     // A fake host: answers registrations and the greeting, holds back the first count
-    // and sends it late (with strays of another type and another asker) before the second.
+    // and sends it late (with strays of another type and another asker) before the second;
+    // the same with the first name, which comes late just before the answer to the next.
     ASSERT_TRUE(platform::net_start());
     uint16_t port = 0;
     int listener = platform::NO_SOCKET;
@@ -164,10 +165,19 @@ TEST_F(NetTest, RepliesGoToTheRequestThatAsked) {
         int connection = platform::NO_SOCKET;
         int32_t next_id = 500;
         int counts = 0;
-        auto reply = [&](uint8_t type, int32_t target, int32_t value) {
+        int names = 0;
+        int32_t first_asked = 0;
+        auto send = [&](const Frame& frame) {
             uint8_t out[FRAME_MAX_SIZE];
-            const size_t n = encode_frame(make_frame(type, target, 0, int_payload(value)), out);
-            platform::datagram_write(connection, out, n);
+            platform::datagram_write(connection, out, encode_frame(frame, out));
+        };
+        auto reply = [&](uint8_t type, int32_t target, int32_t value) {
+            send(make_frame(type, target, 0, int_payload(value)));
+        };
+        // A name reply: the name, a zero byte and the id asked.
+        auto name = [&](int32_t target, int32_t id) {
+            send(make_frame(FRAME_NAME, target, 0,
+                            "name" + std::to_string(id) + '\0' + int_payload(id)));
         };
         uint8_t bytes[platform::DATAGRAM_MAX_SIZE];
         while (!stop) {
@@ -186,11 +196,21 @@ TEST_F(NetTest, RepliesGoToTheRequestThatAsked) {
                 reply(FRAME_COUNT, f.sender, 7);  // the late answer to the first
                 reply(FRAME_COUNT, f.sender, 3);
             }
+            int32_t asked = 0;
+            if (f.type == FRAME_NAME && read_int_payload(f, asked) && ++names == 1)
+                first_asked = asked;
+            if (f.type == FRAME_NAME && names > 1) {
+                if (names == 2) name(f.sender, first_asked);
+                name(f.sender, asked);
+            }
         }
     });
     EXPECT_EQ(net_join("", port), 1);
     EXPECT_EQ(count_now(), 0);
     EXPECT_EQ(count_now(), 3);
+    EXPECT_EQ(text(net_player_name(777)), "NO_DATA");
+    EXPECT_EQ(text(net_player_name(888)), "name888");
+    EXPECT_EQ(text(net_player_name(777)), "name777");
     stop = true;
     fake.join();
     platform::datagram_close(listener);

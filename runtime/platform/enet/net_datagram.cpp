@@ -5,6 +5,13 @@
 // whenever a caller needs more, and sorted into per-connection inboxes.
 #include <arpa/inet.h>
 #include <enet/enet.h>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <netinet/ip_icmp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,16 +27,21 @@ namespace runtime::platform {
 
 namespace {
 
-// A peer that acknowledges nothing for this long is dropped; a killed program is
-// noticed after about the minimum.
-constexpr enet_uint32 PEER_TIMEOUT_MIN_MS = 5000;
-constexpr enet_uint32 PEER_TIMEOUT_MAX_MS = 15000;
 // Datagrams one connection may hold unread before its host is left alone for a while.
 constexpr size_t INBOX_LIMIT = 1024;
 // Bound of one pull of events from a host, so a flood cannot keep a caller inside.
 constexpr int EVENTS_PER_PULL = 4096;
 constexpr size_t WAITING_DATA_LIMIT = 1 << 20;
 constexpr double CLOSE_WAIT_MS = 1000;
+// Errors the system reported for one host's socket, taken per pull at most.
+constexpr int ERRORS_PER_PULL = 64;
+// Handshakes are looked at this often, well within their time-out.
+constexpr double HANDSHAKE_SCAN_MS = 20;
+// A host found drained is not serviced again this soon: the reads of one worker pass
+// then cost one service, and what comes meanwhile ends the next wait at once.
+constexpr double PULL_GAP_MS = 0.2;
+// A wait with nothing in flight: only pings (every 500 ms) and time-outs need a service.
+constexpr int IDLE_WAIT_MS = 100;
 
 enum class Kind { LISTENER, CLIENT, ACCEPTED };
 
@@ -43,6 +55,15 @@ struct Connection {
     bool closing = false;  // our side is shutting it down
     std::deque<std::vector<uint8_t>> inbox;
     std::deque<int> waiting;  // LISTENER: connections not yet accepted
+    // LISTENER and CLIENT, per peer of the host: bytes waiting to be sent or acknowledged.
+    std::vector<size_t> queued;
+    // LISTENER, per peer: since when (and for which connect) a handshake is unfinished.
+    std::vector<std::pair<double, enet_uint32>> handshakes;
+    double handshakes_seen_at = -1;
+    // LISTENER and CLIENT: the system may have reported errors on the socket.
+    bool errors_waiting = true;
+    // LISTENER and CLIENT: when a pull last found nothing more (-1: since a wait ended).
+    double drained_at = -1;
 };
 
 struct DatagramLayer {
@@ -50,6 +71,7 @@ struct DatagramLayer {
     int start_count = 0;
     int next_socket = 1;
     std::map<int, Connection> sockets;
+    DatagramTimeouts timeouts;
 };
 
 DatagramLayer& layer() {
@@ -75,19 +97,109 @@ int add_socket(DatagramLayer& l, Connection connection) {
     return socket;
 }
 
-ENetHost* create_host(const ENetAddress* address, size_t peers) {
+// The host's connection record gets its per-peer tables.
+ENetHost* create_host(const ENetAddress* address, size_t peers, Connection& owner) {
     ENetHost* host = enet_host_create(address, peers, 1, 0, 0);
     if (host == nullptr) return nullptr;
     host->maximumPacketSize = DATAGRAM_MAX_SIZE;
     host->maximumWaitingData = WAITING_DATA_LIMIT;
+    host->duplicatePeers = DATAGRAM_CONNECTIONS_PER_ADDRESS;
+    // The system's reports of unreachable ports tell at once that a peer's program ended.
+    const int on = 1;
+    setsockopt(host->socket, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    owner.host = host;
+    owner.queued.assign(peers, 0);
+    owner.handshakes.assign(peers, {-1.0, 0});
     return host;
+}
+
+void on_packet_free(ENetPacket* packet) {
+    auto* queued = static_cast<size_t*>(packet->userData);
+    if (queued == nullptr) return;
+    const size_t cost = packet->dataLength + DATAGRAM_QUEUE_OVERHEAD;
+    *queued -= std::min(*queued, cost);
+}
+
+// A peer ENet still holds is let go; its connection reads as closed.
+void drop_peer(DatagramLayer& l, ENetPeer* peer, bool tell_peer) {
+    if (peer->data != nullptr) {
+        if (Connection* c = find(l, socket_of(peer))) {
+            c->closed = true;
+            c->peer = nullptr;
+        }
+        peer->data = nullptr;
+    }
+    if (tell_peer)
+        enet_peer_disconnect_now(peer, 0);
+    else
+        enet_peer_reset(peer);
+}
+
+// The system reported that a datagram to a peer found no program on its port.
+void take_errors(DatagramLayer& l, ENetHost* host) {
+    for (int i = 0; i < ERRORS_PER_PULL; ++i) {
+        sockaddr_in to{};
+        char byte = 0;
+        iovec iov{&byte, 1};
+        alignas(cmsghdr) char control[512];
+        msghdr m{};
+        m.msg_name = &to;
+        m.msg_namelen = sizeof to;
+        m.msg_iov = &iov;
+        m.msg_iovlen = 1;
+        m.msg_control = control;
+        m.msg_controllen = sizeof control;
+        if (recvmsg(host->socket, &m, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return;
+        for (cmsghdr* h = CMSG_FIRSTHDR(&m); h != nullptr; h = CMSG_NXTHDR(&m, h)) {
+            if (h->cmsg_level != IPPROTO_IP || h->cmsg_type != IP_RECVERR) continue;
+            sock_extended_err e{};
+            std::memcpy(&e, CMSG_DATA(h), sizeof e);
+            if (e.ee_origin != SO_EE_ORIGIN_ICMP || e.ee_type != ICMP_DEST_UNREACH ||
+                e.ee_code != ICMP_PORT_UNREACH)
+                continue;
+            for (size_t p = 0; p < host->peerCount; ++p) {
+                ENetPeer* peer = &host->peers[p];
+                if (peer->state != ENET_PEER_STATE_DISCONNECTED &&
+                    peer->address.host == to.sin_addr.s_addr &&
+                    peer->address.port == ntohs(to.sin_port))
+                    drop_peer(l, peer, false);
+            }
+        }
+    }
+}
+
+// Handshakes that stay unfinished past the time-out give their slot back.
+void expire_handshakes(DatagramLayer& l, Connection& listener) {
+    ENetHost* host = listener.host;
+    const double now = now_ms();
+    if (now - listener.handshakes_seen_at < HANDSHAKE_SCAN_MS) return;
+    listener.handshakes_seen_at = now;
+    for (size_t i = 0; i < host->peerCount; ++i) {
+        ENetPeer* peer = &host->peers[i];
+        auto& [since, connect] = listener.handshakes[i];
+        if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT &&
+            peer->state != ENET_PEER_STATE_CONNECTION_PENDING) {
+            since = -1;
+        } else if (since < 0 || connect != peer->connectID) {
+            since = now;
+            connect = peer->connectID;
+        } else if (now - since >= l.timeouts.handshake_ms) {
+            since = -1;
+            enet_peer_reset(peer);
+        }
+    }
 }
 
 void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
     Connection* connection = find(l, socket_of(event.peer));
     switch (event.type) {
-        case ENET_EVENT_TYPE_CONNECT:
-            enet_peer_timeout(event.peer, 0, PEER_TIMEOUT_MIN_MS, PEER_TIMEOUT_MAX_MS);
+        case ENET_EVENT_TYPE_CONNECT: {
+            const auto silence = static_cast<enet_uint32>(std::max(1, l.timeouts.silence_ms));
+            enet_peer_timeout(event.peer, 0, silence, silence);
+            // Every packet is reliable: the throttle, made to thin out unreliable traffic, would
+            // only shrink the reliable window whenever a busy machine delays one round trip.
+            enet_peer_throttle_configure(event.peer, ENET_PEER_PACKET_THROTTLE_INTERVAL,
+                                         ENET_PEER_PACKET_THROTTLE_SCALE, 0);
             if (connection != nullptr) {
                 connection->connected = true;  // our own connect has been answered
             } else if (Connection* listener = find(l, owner);
@@ -102,8 +214,11 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
                 find(l, owner)->waiting.push_back(socket);
             }
             break;
+        }
         case ENET_EVENT_TYPE_RECEIVE:
-            if (connection != nullptr && !connection->closed && event.packet->dataLength > 0)
+            // Only what this layer sends counts: reliable packets on the one channel.
+            if (connection != nullptr && !connection->closed && event.packet->dataLength > 0 &&
+                event.channelID == 0 && (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0)
                 connection->inbox.emplace_back(event.packet->data,
                                                event.packet->data + event.packet->dataLength);
             enet_packet_destroy(event.packet);
@@ -123,9 +238,19 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
 
 // Pulls waiting events of one host (a LISTENER's or a CLIENT's) without waiting.
 void pull(DatagramLayer& l, int owner, ENetHost* host) {
+    Connection* o = find(l, owner);
+    if (o == nullptr) return;
+    const double now = now_ms();
+    if (o->drained_at >= 0 && now - o->drained_at < PULL_GAP_MS) return;
+    // Errors are looked for when a wait saw them, and by callers that do not wait.
+    if (o->errors_waiting) take_errors(l, host);
+    if (o->kind == Kind::LISTENER) expire_handshakes(l, *o);
     ENetEvent event;
     for (int i = 0; i < EVENTS_PER_PULL; ++i) {
-        if (enet_host_service(host, &event, 0) <= 0) return;
+        if (enet_host_service(host, &event, 0) <= 0) {
+            o->drained_at = now_ms();
+            return;
+        }
         on_event(l, owner, event);
         if (event.type == ENET_EVENT_TYPE_RECEIVE) {
             const Connection* c = find(l, socket_of(event.peer));
@@ -227,8 +352,8 @@ int datagram_listen(uint16_t port) {
     ENetAddress address{ENET_HOST_ANY, port};
     Connection listener;
     listener.kind = Kind::LISTENER;
-    listener.host = create_host(&address, DATAGRAM_MAX_CONNECTIONS);
-    if (listener.host == nullptr) return fail_socket(NetError::SYSTEM);
+    if (create_host(&address, DATAGRAM_MAX_CONNECTIONS, listener) == nullptr)
+        return fail_socket(NetError::SYSTEM);
     set_net_last_error(NetError::NONE);
     return add_socket(l, std::move(listener));
 }
@@ -239,8 +364,7 @@ int datagram_connect(const NetAddress& address, int timeout_ms) {
     if (!started(l)) return NO_SOCKET;
     Connection client;
     client.kind = Kind::CLIENT;
-    client.host = create_host(nullptr, 1);
-    if (client.host == nullptr) return fail_socket(NetError::SYSTEM);
+    if (create_host(nullptr, 1, client) == nullptr) return fail_socket(NetError::SYSTEM);
     ENetHost* host = client.host;
     const int socket = add_socket(l, std::move(client));
     const ENetAddress to{htonl(address.ip), address.port};
@@ -320,13 +444,22 @@ bool datagram_write(int socket, const uint8_t* bytes, size_t size, bool send_now
     if (c->closed || c->closing || c->peer == nullptr || !c->connected)
         return fail(NetError::PEER_CLOSED);
     if (size == 0 || size > DATAGRAM_MAX_SIZE) return fail(NetError::SYSTEM);
+    Connection* owner = find(l, owner_of(socket, *c));
+    size_t& queued = owner->queued[static_cast<size_t>(c->peer - owner->host->peers)];
+    if (queued + size + DATAGRAM_QUEUE_OVERHEAD > DATAGRAM_QUEUE_LIMIT) {
+        drop_peer(l, c->peer, true);
+        return fail(NetError::PEER_CLOSED);
+    }
     ENetPacket* packet = enet_packet_create(bytes, size, ENET_PACKET_FLAG_RELIABLE);
     if (packet == nullptr) return fail(NetError::SYSTEM);
+    packet->userData = &queued;
+    packet->freeCallback = on_packet_free;
+    queued += size + DATAGRAM_QUEUE_OVERHEAD;
     if (enet_peer_send(c->peer, 0, packet) != 0) {
         enet_packet_destroy(packet);
         return fail(NetError::SYSTEM);
     }
-    if (send_now) enet_host_flush(find(l, owner_of(socket, *c))->host);
+    if (send_now) enet_host_flush(owner->host);
     set_net_last_error(NetError::NONE);
     return true;
 }
@@ -401,6 +534,89 @@ void datagram_poll(std::span<const int> group, std::vector<int>& ready) {
         // A socket that is gone counts as ready: its read reports why.
         if (c == nullptr || c->closed || !c->inbox.empty()) ready.push_back(socket);
     }
+}
+
+void set_datagram_timeouts(const DatagramTimeouts& timeouts) {
+    DatagramLayer& l = layer();
+    std::lock_guard hold(l.lock);
+    l.timeouts = timeouts;
+}
+
+DatagramTimeouts datagram_timeouts() {
+    DatagramLayer& l = layer();
+    std::lock_guard hold(l.lock);
+    return l.timeouts;
+}
+
+WakeUp::WakeUp() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+WakeUp::~WakeUp() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void WakeUp::signal() {
+    const uint64_t one = 1;
+    if (fd_ >= 0 && write(fd_, &one, sizeof one) < 0) {
+        // Already signalled to the counter's limit: the waiter wakes anyway.
+    }
+}
+
+bool WakeUp::take() {
+    uint64_t count = 0;
+    return fd_ >= 0 && read(fd_, &count, sizeof count) == static_cast<ssize_t>(sizeof count);
+}
+
+void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms) {
+    DatagramLayer& l = layer();
+    std::vector<pollfd> fds;
+    {
+        std::lock_guard hold(l.lock);
+        std::vector<int> owners;
+        for (int socket : sockets) {
+            const Connection* c = find(l, socket);
+            if (c == nullptr) continue;
+            if (!c->inbox.empty()) return;
+            // A connection that has ended has nothing more to wait for.
+            if (c->kind == Kind::CLIENT && c->closed) continue;
+            const int owner = owner_of(socket, *c);
+            if (std::find(owners.begin(), owners.end(), owner) == owners.end())
+                owners.push_back(owner);
+        }
+        for (const auto& [socket, c] : l.sockets)
+            if (c.kind == Kind::ACCEPTED && !c.inbox.empty() &&
+                std::find(owners.begin(), owners.end(), c.listener) != owners.end())
+                return;
+        bool in_flight = false;
+        for (int owner : owners) {
+            const Connection* o = find(l, owner);
+            if (o == nullptr || o->host == nullptr) continue;
+            // Events ENet has taken in but not yet handed out wait on no socket.
+            if (!o->waiting.empty() || !enet_list_empty(&o->host->dispatchQueue)) return;
+            fds.push_back({o->host->socket, POLLIN, 0});
+            for (size_t i = 0; i < o->host->peerCount && !in_flight; ++i) {
+                ENetPeer* peer = &o->host->peers[i];
+                in_flight = (peer->state != ENET_PEER_STATE_DISCONNECTED &&
+                             peer->state != ENET_PEER_STATE_CONNECTED) ||
+                            !enet_list_empty(&peer->sentReliableCommands) ||
+                            !enet_list_empty(&peer->outgoingCommands) ||
+                            !enet_list_empty(&peer->acknowledgements);
+            }
+        }
+        if (!in_flight) timeout_ms = std::max(timeout_ms, IDLE_WAIT_MS);
+        // From now on, errors are looked for when the wait sees them.
+        for (int owner : owners)
+            if (Connection* o = find(l, owner)) o->errors_waiting = false;
+    }
+    fds.push_back({wake.handle(), POLLIN, 0});
+    poll(fds.data(), fds.size(), timeout_ms);
+    std::lock_guard hold(l.lock);
+    for (size_t i = 0; i + 1 < fds.size(); ++i)
+        for (auto& [socket, c] : l.sockets)
+            if (c.host != nullptr && c.host->socket == fds[i].fd) {
+                c.drained_at = -1;
+                if ((fds[i].revents & POLLERR) != 0) c.errors_waiting = true;
+            }
+    if (fds.back().revents != 0) wake.take();
 }
 
 }  // namespace runtime::platform
