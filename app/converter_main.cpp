@@ -36,10 +36,25 @@ void wrap_into(const std::string& text, std::vector<std::string>& lines) {
     lines.push_back(rest);
 }
 
+// Asks before a file the converter did not write is replaced: Y replaces it.
+bool replace_confirmed(const std::string& foreign_output) {
+    runtime::draw_sprite(0, 0, 0);
+    int y = REPORT_TOP;
+    for (const std::string& line : replace_question_lines(foreign_output)) {
+        runtime::print_text(line.c_str(), REPORT_X, y);
+        y += REPORT_LINE_STEP;
+    }
+    runtime::show_screen();
+    runtime::key_wait();
+    return runtime::key_state(Y_KEY) != 0;
+}
+
 }  // namespace
 
-std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result) {
+std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result,
+                                      const std::string& position) {
     std::vector<std::string> lines;
+    if (!position.empty()) lines.push_back(position);
     std::string name = file_name_of(input_path);
     if (!result.ok) {
         wrap_into(refusal_text(name, result.reason), lines);
@@ -52,19 +67,31 @@ std::vector<std::string> report_lines(const std::string& input_path, const Conve
                       " (" + s.reader + ")",
                   lines);
         if (!s.area_note.empty()) wrap_into(s.area_note, lines);
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(result.outputs.text_path, error).parent_path();
+        wrap_into("Output folder: " + (error ? std::filesystem::path(result.outputs.text_path).parent_path() : folder).string(),
+                  lines);
     }
-    for (const std::string& warning : result.summary.warnings) wrap_into("Warning: " + warning, lines);
+    for (const std::string& warning : result.summary.warnings) wrap_into("warning: " + warning, lines);
     return lines;
 }
 
-void draw_report(const std::string& input_path, const ConversionResult& result) {
+std::vector<std::string> replace_question_lines(const std::string& foreign_output) {
+    std::vector<std::string> lines;
+    wrap_into(foreign_output + " exists, and brisel42_x9 did not write it.", lines);
+    lines.push_back("Press Y to replace it with the converted map,");
+    lines.push_back("any other key to keep it (the map is then not converted).");
+    return lines;
+}
+
+void draw_report(const std::string& input_path, const ConversionResult& result, const std::string& position) {
     using runtime::print_text;
     runtime::draw_sprite(0, 0, 0);
     if (result.ok) print_text("Done....", 100, 100);
     print_text("Press return for next file", 100, 130);
     print_text("Press any key for end", 100, 150);
     int y = REPORT_TOP;
-    for (const std::string& line : report_lines(input_path, result)) {
+    for (const std::string& line : report_lines(input_path, result, position)) {
         if (y > REPORT_BOTTOM) break;
         print_text(line.c_str(), REPORT_X, y);
         y += REPORT_LINE_STEP;
@@ -79,7 +106,10 @@ void converter_main() {
         std::string input_path = next_map_to_convert();
         if (input_path.empty()) return;
         ConversionResult result = convert_map(input_path);
-        draw_report(input_path, result);
+        if (!result.foreign_output.empty() && replace_confirmed(result.foreign_output)) {
+            result = convert_map(input_path, "", Replace::anything);
+        }
+        draw_report(input_path, result, window_map_position());
         runtime::show_screen();
         runtime::key_wait();
         if (runtime::key_state(RETURN_KEY) == 0) return;

@@ -16,12 +16,17 @@ void converter_main();
 constexpr const char* LOGO_FILE = "pyx.png";
 constexpr const char* MAP_FILTER = "TMX|*.tmx|JSON|*.tmj;*.json|All|*.*";
 constexpr int RETURN_KEY = 28;
+constexpr int Y_KEY = 21;
 constexpr const char* CONTACT_LINE = "brisel42_x9 map converter - questions and fixes: maps@brisel42.example";
 
-// The report's own lines below the fixed texts: what was written, or why not, and the
+// The report's own lines below the fixed texts: which of the given maps it is ("map i of
+// n", when several were given), what was written and where, or why not, and the
 // warnings; each cut to fit the 640-pixel screen.
-std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result);
+std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result,
+                                      const std::string& position = "");
 // Draws the report of one conversion into the frame (not yet presented).
-void draw_report(const std::string& input_path, const ConversionResult& result);
+void draw_report(const std::string& input_path, const ConversionResult& result, const std::string& position = "");
+// The question before a file the converter did not write is replaced, as lines.
+std::vector<std::string> replace_question_lines(const std::string& foreign_output);
 
 }  // namespace app

@@ -46,18 +46,20 @@ void fill_closed_standard_streams() {
 }
 
 int run(int argc, char** argv) {
-    const bool window = argc > 1 && std::strcmp(argv[1], app::WINDOW_OPTION) == 0;
-    if (argc > 1 && !window) {
-        std::vector<std::string> arguments(argv + 1, argv + argc);
-        return app::run_command_line(arguments, std::cout, std::cerr);
-    }
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    app::CommandOptions options;
+    std::string error;
+    // Options in any order: --window anywhere asks for the desktop flow on the maps given.
+    const bool window = app::parse_command_line(arguments, options, error) && options.window && !options.help &&
+                        !options.version && !options.install_extension;
+    if (argc > 1 && !window) return app::run_command_line(arguments, std::cout, std::cerr);
     if (!display_available()) {
         std::cerr << app::CONVERTER_NAME << ": no display to open the window on.\n"
                   << "Convert maps from the command line instead: " << app::CONVERTER_NAME
                   << " [options] FILE.tmx...  (see " << app::CONVERTER_NAME << " --help)\n";
         return 2;
     }
-    app::queue_window_maps(window ? std::vector<std::string>(argv + 2, argv + argc) : std::vector<std::string>());
+    app::queue_window_maps(options.files);
     return runtime::program_entry(argc, argv, runtime::initialise_runtime, app::converter_main);
 }
 

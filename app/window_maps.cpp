@@ -57,6 +57,7 @@ void queue_window_maps(const std::vector<std::string>& maps) {
         // An empty argument names no map (and an empty next map means a cancelled dialog).
         if (map.empty()) continue;
         state.waiting.push_back(absolute_path(map));
+        ++state.given;
     }
 }
 
@@ -65,12 +66,20 @@ std::string next_map_to_convert() {
     if (!maps.waiting.empty()) {
         std::string map = maps.waiting.front();
         maps.waiting.pop_front();
+        maps.position = maps.given - maps.waiting.size();
         note_folder_of(map);
         return map;
     }
+    maps.position = 0;
     std::string chosen = ask_dialog_in(maps.dialog_folder);
     if (!chosen.empty()) note_folder_of(chosen);
     return chosen;
+}
+
+std::string window_map_position() {
+    const WindowMaps& maps = window_maps();
+    if (maps.given < 2 || maps.position == 0) return "";
+    return "map " + std::to_string(maps.position) + " of " + std::to_string(maps.given);
 }
 
 }  // namespace app

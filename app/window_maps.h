@@ -18,6 +18,8 @@ struct WindowMaps {
     // Where the user started the program, then the folder of the last map: start-up makes
     // the program's own folder current, which is no place to look for maps.
     std::string dialog_folder;
+    size_t given = 0;     // maps queued in all
+    size_t position = 0;  // the queued map last handed out, counted from 1; 0 after a dialog
 };
 WindowMaps& window_maps();
 
@@ -28,5 +30,7 @@ void queue_window_maps(const std::vector<std::string>& maps);
 // empty when the dialog was cancelled. The dialog opens in `dialog_folder`; the runtime's
 // current folder is the same afterwards.
 std::string next_map_to_convert();
+// "map i of n" for the map last handed out when several were queued, else empty.
+std::string window_map_position();
 
 }  // namespace app

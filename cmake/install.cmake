@@ -13,6 +13,7 @@ set(RUNTIME_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/brisel42_runtime)
 install(TARGETS brisel42_x9 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT converter)
 install(FILES ${RUNTIME_ASSETS} DESTINATION ${RUNTIME_DATA_DIR} COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/brisel42_x9.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT converter)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tiled/brisel42_x9.js DESTINATION ${RUNTIME_DATA_DIR}/tiled COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9-mime.xml

@@ -61,8 +61,11 @@ TEST(CommandLine, OutputFolderOptionAndQuietMode) {
 TEST(CommandLine, HelpAndVersion) {
     converter_test::ProcessRun help = run_program(converter_path(), {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: brisel42_x9 [options] FILE.tmx...\n", 0), 0u) << help.out;
-    EXPECT_NE(help.out.find("-o DIR"), std::string::npos);
+    EXPECT_EQ(help.out.rfind("Usage: brisel42_x9 [options] MAP...\n", 0), 0u) << help.out;
+    for (const char* named : {"-o DIR", "--to FILE", "-h, --help", "-q, --quiet", "--watch", "--force", "--window",
+                              "--install-editor-extension", "--version", ".tmx", ".tmj"}) {
+        EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    }
     converter_test::ProcessRun version = run_program(converter_path(), {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("brisel42_x9 ", 0), 0u);
@@ -201,6 +204,8 @@ TEST(CommandLineRuns, AnOutputThatCannotBeReplacedKeepsBothEarlierOutputs) {
     fs::remove(maps.dir.file("m.tmx"));
     maps.add("two_layers", "m.tmx");
     converter_test::ProcessRun run = run_program(converter_path(), {"m.tmx"}, maps.dir.path().string());
+    EXPECT_EQ(run.err, "Cannot convert m.tmx: m.pyxm exists and was not written by brisel42_x9 (--force replaces it)\n");
+    run = run_program(converter_path(), {"--force", "m.tmx"}, maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Cannot convert m.tmx: cannot write m.pyxm (Is a directory)\n");
     EXPECT_EQ(test_support::read_file(maps.dir.file("m.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));

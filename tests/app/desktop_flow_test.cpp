@@ -183,11 +183,13 @@ TEST(DesktopReport, RefusalsAndWarningsBecomeLinesThatFitTheScreen) {
     done.summary.width = 3;
     done.summary.layers = 2;
     done.summary.warnings.push_back("layer \"Ground\" is stored as csv; its tiles were not converted");
-    lines = app::report_lines("/maps/level.tmx", done);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "level.tmx -> level.txt, level.pyxm");
-    EXPECT_NE(lines[1].find("2 layers"), std::string::npos);
-    EXPECT_EQ(lines[2], "Warning: layer \"Ground\" is stored as csv; its tiles were not converted");
+    lines = app::report_lines("/maps/level.tmx", done, "map 2 of 3");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "map 2 of 3");
+    EXPECT_EQ(lines[1], "level.tmx -> level.txt, level.pyxm");
+    EXPECT_NE(lines[2].find("2 layers"), std::string::npos);
+    EXPECT_EQ(lines[3], "Output folder: /maps");
+    EXPECT_EQ(lines[4], "warning: layer \"Ground\" is stored as csv; its tiles were not converted");
 }
 
 // The report screen drawn for a real conversion and read back: the logo and the texts

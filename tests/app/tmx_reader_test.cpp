@@ -238,7 +238,7 @@ TEST(ElementNamesReaderRefusals, MissingFileAndFolder) {
     EXPECT_NE(outcome.reason.find("the file cannot be opened"), std::string::npos) << outcome.reason;
     outcome = app::read_by_element_names(dir.path().string(), sink);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.reason, "it is a folder, not a map file");
+    EXPECT_EQ(outcome.reason, "not a map: it is a folder");
     EXPECT_TRUE(sink.entries.empty());
 }
 
