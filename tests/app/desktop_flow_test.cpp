@@ -214,3 +214,41 @@ TEST(DesktopReport, TheReportScreenCanBeSaved) {
 }
 
 }  // namespace
+
+// A file at an output name that the converter did not write: the desktop flow asks; Y
+// replaces it, any other key keeps it and the report says why the map was not converted.
+TEST(DesktopFlow, AFileTheConverterDidNotWriteIsReplacedOnlyAfterY) {
+    constexpr int KEY_N = 49;
+    for (const int answer : {app::Y_KEY, KEY_N}) {
+        SCOPED_TRACE(answer);
+        test_support::TempDir dir;
+        fs::copy_file(golden("two_layers") / "map.tmx", dir.file("first.tmx"));
+        fs::copy_file(golden("one_layer") / "map.tmx", dir.file("level.tmx"));
+        ASSERT_TRUE(test_support::write_file(dir.file("level.txt"), "my notes\n"));
+        std::string dialog = write_dialog_script(dir, {});
+        // The first map's report is known by its output; Return gives the question, then the
+        // answer (keys wait in the queue until the program reads them), then the report.
+        const std::string first = dir.file("first.pyxm");
+        const std::string level_report = answer == app::Y_KEY ? dir.file("level.pyxm") : first;
+        EXPECT_EXIT(run_desktop(dialog,
+                                {{first, {{app::RETURN_KEY, true}}},
+                                 {first, {{app::RETURN_KEY, false}, {answer, true}}},
+                                 {level_report, {{answer, false}, {KEY_A, true}}}},
+                                {dir.file("first.tmx"), dir.file("level.tmx")}),
+                    ::testing::ExitedWithCode(0), "");
+        if (answer == app::Y_KEY) {
+            EXPECT_EQ(test_support::read_file(dir.file("level.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+        } else {
+            EXPECT_EQ(test_support::read_file(dir.file("level.txt")), "my notes\n");
+            EXPECT_FALSE(fs::exists(dir.file("level.pyxm")));
+        }
+        EXPECT_FALSE(fs::exists(dir.file("calls.log")));
+    }
+}
+
+TEST(DesktopReport, TheQuestionNamesTheFileAndTheKeys) {
+    std::vector<std::string> lines = app::replace_question_lines("/maps/level.txt");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "/maps/level.txt exists, and brisel42_x9 did not write it.");
+    EXPECT_NE(lines[1].find("Press Y to replace it"), std::string::npos);
+}
