@@ -6,7 +6,7 @@
 
 #include "app/desktop/window_maps.h"
 #include "runtime/runtime.h"
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os/os_file_requester.h"
 
 namespace app {
 

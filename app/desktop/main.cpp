@@ -17,8 +17,8 @@
 #include "app/desktop/window_maps.h"
 #include "app/interruption.h"
 #include "runtime/core/lifecycle.h"
-#include "runtime/screen/os_process.h"
-#include "runtime/screen/startup.h"
+#include "runtime/screen/os/os_process.h"
+#include "runtime/screen/startup/startup.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "converter_process.h"
 #include "runtime/platform/events.h"
 #include "runtime/runtime.h"
-#include "runtime/screen/startup.h"
+#include "runtime/screen/startup/startup.h"
 #include "support/temp_dir.h"
 
 namespace {
