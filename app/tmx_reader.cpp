@@ -18,21 +18,15 @@
 #include "app/chunk_area.h"
 #include "app/layer_decoder.h"
 #include "app/map_file.h"
+#include "app/reader_helpers.h"
 
 namespace app {
 
 namespace {
 
 constexpr size_t READ_CHUNK = 1 << 20;
-constexpr size_t FIRST_LINE_LIMIT = 1024;        // the line reader's longest piece
-constexpr size_t TEXT_ENTRY_LIMIT = 255;         // version and first gid entries
-constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;     // layer and element names quoted in reasons
-constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // map and tile sizes must fit a 16-bit word
-// The editor writes a few levels; deeper files are refused before they cost memory.
-constexpr size_t DEPTH_LIMIT = 256;
 // One piece of markup (a tag with its attribute values, a comment) larger than this is refused.
 constexpr uint64_t TOKEN_LIMIT = uint64_t{64} << 20;
-constexpr const char* NO_MEMORY = "not enough memory to read the map";
 
 enum class Pass { check, emit };
 
@@ -484,39 +478,6 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
 }
 
 }  // namespace
-
-std::string quoted_for_message(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
-    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
-    return out + "\"";
-}
-
-bool check_used_area(const UsedArea& area, std::string& reason) {
-    if (area.empty()) {
-        reason = "the map is empty";
-        return false;
-    }
-    if (area.width() > LARGEST_WORD_VALUE || area.height() > LARGEST_WORD_VALUE) {
-        reason = "the map's used area, " + std::to_string(area.width()) + " x " + std::to_string(area.height()) +
-                 " tiles, is larger than 65535, the largest number the .pyxm file holds";
-        return false;
-    }
-    return true;
-}
-
-std::string first_line_as_read(std::string_view start) {
-    if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
-    std::string_view window = start.substr(0, FIRST_LINE_LIMIT);
-    const size_t feed = window.find('\n');
-    if (feed != std::string_view::npos) {
-        window = window.substr(0, feed);
-        if (!window.empty() && window.back() == '\r') window.remove_suffix(1);
-    }
-    const size_t zero = window.find('\0');
-    if (zero != std::string_view::npos) window = window.substr(0, zero);
-    return std::string(window);
-}
 
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     ReadOutcome outcome;

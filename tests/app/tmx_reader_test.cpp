@@ -1,5 +1,7 @@
 // Reading maps by element names: every form of our own map gives the same entries, maps
 // the editor re-saved in every encoding agree with their classic form, bad maps are refused.
+#include "app/tmx_reader.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,7 +12,7 @@
 #include <vector>
 
 #include "app/classic_reader.h"
-#include "app/tmx_reader.h"
+#include "app/reader_helpers.h"
 #include "support/temp_dir.h"
 #include "tmx_test_support.h"
 

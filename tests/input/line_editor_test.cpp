@@ -9,8 +9,8 @@
 #include "input_test_support.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime::input_test {
 namespace {

@@ -1,5 +1,5 @@
 // Processes through posix_spawn and libraries through dlopen, with the library cache.
-#include "runtime/screen/os_process.h"
+#include "runtime/screen/os/os_process.h"
 
 #include <dlfcn.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "runtime/core/lifecycle.h"
-#include "runtime/platform/posix/process.h"
-#include "runtime/screen/os_system.h"
+#include "runtime/platform/process.h"
+#include "runtime/screen/os/os_system.h"
 
 namespace runtime {
 

@@ -1,5 +1,5 @@
 // The queue of command-line maps in front of the open dialog.
-#include "app/window_maps.h"
+#include "app/desktop/window_maps.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/converter_main.h"
+#include "app/desktop/converter_main.h"
 #include "runtime/runtime.h"
 
 namespace app {

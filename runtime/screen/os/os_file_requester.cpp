@@ -1,6 +1,6 @@
 // The file requester: the filter pairs, the native dialog with the window out of the
 // way, the built-in browser as fall-back, and the current folder kept in every case.
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os/os_file_requester.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include "runtime/core/lifecycle.h"
 #include "runtime/platform/dialogs.h"
 #include "runtime/screen/gl_window.h"
-#include "runtime/screen/os_file_browser.h"
+#include "runtime/screen/os/os_file_browser.h"
 
 namespace runtime {
 

@@ -1,7 +1,5 @@
 // The desktop flow headless: a scripted dialog program answers the open dialog, synthetic
 // key events answer the report, all inside a child process that runs the runtime's entry.
-#include "app/converter_main.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,11 +8,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/window_maps.h"
+#include "app/desktop/converter_main.h"
+#include "app/desktop/window_maps.h"
 #include "converter_process.h"
 #include "runtime/platform/events.h"
 #include "runtime/runtime.h"
-#include "runtime/screen/startup.h"
+#include "runtime/screen/startup/startup.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os/os_file_requester.h"
 
 namespace runtime {
 

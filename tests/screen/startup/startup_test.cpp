@@ -1,6 +1,8 @@
 // Initialisation as observed effects, each run in a fresh child process: the error log
 // of an earlier run is gone, "Init OK" is written, the program's folder is current, the
 // global objects exist; a failed window creation stops everything after it.
+#include "runtime/screen/startup/startup.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,11 +18,10 @@
 #include "runtime/input/input_state.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
-#include "runtime/screen/startup.h"
+#include "runtime/screen/text/font.h"
 #include "runtime/sound/sound_slots.h"
 #include "support/temp_dir.h"
 

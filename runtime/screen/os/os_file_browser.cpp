@@ -1,6 +1,6 @@
 // The built-in file browser: a small frame loop of its own that lists a folder in
 // font 0 and answers keys and mouse, for systems without a desktop dialog program.
-#include "runtime/screen/os_file_browser.h"
+#include "runtime/screen/os/os_file_browser.h"
 
 #include <fnmatch.h>
 #include <unistd.h>
@@ -11,10 +11,10 @@
 
 #include "runtime/input/input_state.h"
 #include "runtime/input/mouse.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime {
 

@@ -1,6 +1,6 @@
 // The initialisation sequence. It sits above every module, so each module's object is
 // created here in its place of the order.
-#include "runtime/screen/startup.h"
+#include "runtime/screen/startup/startup.h"
 
 #include <unistd.h>
 
@@ -18,10 +18,10 @@
 #include "runtime/input/mouse.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/window.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/text/font.h"
 #include "runtime/sound/sound_slots.h"
 
 namespace runtime {

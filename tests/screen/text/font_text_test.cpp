@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gfx2d/gl2d_fixture.h"
-#include "runtime/screen/font.h"
-#include "runtime/screen/font_glyphs.h"
 #include "runtime/gfx2d/image_files.h"
+#include "runtime/screen/text/font.h"
+#include "runtime/screen/text/font_glyphs.h"
 
 namespace runtime {
 namespace {

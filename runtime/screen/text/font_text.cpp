@@ -8,8 +8,8 @@
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
 #include "runtime/gfx2d/texture_upload.h"
-#include "runtime/screen/font.h"
-#include "runtime/screen/font_glyphs.h"
+#include "runtime/screen/text/font.h"
+#include "runtime/screen/text/font_glyphs.h"
 
 namespace runtime {
 

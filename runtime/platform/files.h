@@ -1,6 +1,6 @@
-// Files and folders on POSIX: opens guarded by flock (readers share with the readers of
-// other programs, writers share with nobody), whole reads and writes, replacing a file's
-// content, the current folder and folder listings.
+// Files and folders, implemented on POSIX (posix/file_system.cpp): opens guarded by flock
+// (readers share with the readers of other programs, writers share with nobody), whole
+// reads and writes, replacing a file's content, the current folder and folder listings.
 #pragma once
 
 #include <cstddef>

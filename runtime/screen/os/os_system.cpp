@@ -1,5 +1,5 @@
 // Console, platform information, debugger hook and window handle on Linux.
-#include "runtime/screen/os_system.h"
+#include "runtime/screen/os/os_system.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

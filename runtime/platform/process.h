@@ -1,5 +1,6 @@
-// Starting other programs without a shell: posix_spawn with an argument vector,
-// optional waiting, and capture of standard output for helper programs (dialogs).
+// Starting other programs without a shell, implemented on POSIX (posix/process.cpp):
+// posix_spawn with an argument vector, optional waiting, and capture of standard output
+// for helper programs (dialogs).
 #pragma once
 
 #include <string>

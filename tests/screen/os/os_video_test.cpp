@@ -14,7 +14,7 @@ extern "C" {
 
 #include "os_fixture.h"
 #include "runtime/platform/media.h"
-#include "runtime/screen/os_video.h"
+#include "runtime/screen/os/os_video.h"
 
 namespace runtime::os_test {
 namespace {

@@ -1,12 +1,12 @@
 // The desktop cycle on the runtime's commands: logo, open dialog, conversion, report
 // texts, show_screen, key_wait; Return gives the next file, another key the end.
-#include "app/converter_main.h"
+#include "app/desktop/converter_main.h"
 
 #include <filesystem>
 
-#include "app/window_maps.h"
+#include "app/desktop/window_maps.h"
 #include "runtime/runtime.h"
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os/os_file_requester.h"
 
 namespace app {
 

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/converter_main.h"
+#include "app/desktop/converter_main.h"
+#include "app/desktop/window_maps.h"
 #include "app/interruption.h"
-#include "app/window_maps.h"
 #include "runtime/core/lifecycle.h"
-#include "runtime/screen/startup.h"
+#include "runtime/screen/os/os_process.h"
+#include "runtime/screen/startup/startup.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     fill_closed_standard_streams();
-    app::install_interruption_handlers();
+    // A dialog the desktop flow waits for ends with the converter.
+    app::install_interruption_handlers(runtime::signal_waited_program);
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -1,5 +1,7 @@
 // The file requester end to end: scripted dialog programs in place of a desktop, and
 // the built-in browser driven by synthetic keys and clicks.
+#include "runtime/screen/os/os_file_requester.h"
+
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -8,8 +10,7 @@
 #include "os_fixture.h"
 #include "runtime/platform/dialogs.h"
 #include "runtime/platform/window.h"
-#include "runtime/screen/os_file_browser.h"
-#include "runtime/screen/os_file_requester.h"
+#include "runtime/screen/os/os_file_browser.h"
 
 namespace runtime::os_test {
 namespace {

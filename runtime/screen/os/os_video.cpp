@@ -1,7 +1,7 @@
 // Video through FFmpeg: frames decoded on this thread, converted to RGBA and drawn as
 // one textured quad, timed by their presentation stamps; background media through the
 // platform's looping music player.
-#include "runtime/screen/os_video.h"
+#include "runtime/screen/os/os_video.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

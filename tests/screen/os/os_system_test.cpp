@@ -1,6 +1,7 @@
 // Platform information keys, the console and the window handle.
-#include <gtest/gtest.h>
+#include "runtime/screen/os/os_system.h"
 
+#include <gtest/gtest.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +12,6 @@
 #include <string>
 
 #include "runtime/platform/window.h"
-#include "runtime/screen/os_system.h"
 #include "runtime/screen/screen_state.h"
 
 namespace runtime {

@@ -1,6 +1,7 @@
 // run_process with real child processes, and the library cache with real libraries.
-#include <gtest/gtest.h>
+#include "runtime/screen/os/os_process.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <string>
 
 #include "runtime/core/lifecycle.h"
-#include "runtime/screen/os_process.h"
 #include "support/temp_dir.h"
 
 namespace runtime {

@@ -17,10 +17,10 @@
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input.h"
 #include "runtime/platform/events.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/text/font.h"
 #include "support/temp_dir.h"
 
 namespace runtime::os_test {
