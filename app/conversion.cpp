@@ -15,8 +15,8 @@
 #include "app/classic_reader.h"
 #include "app/json_reader.h"
 #include "app/map_file.h"
+#include "app/feature_warnings.h"
 #include "app/output_writer.h"
-#include "app/previous_output.h"
 #include "app/tmx_reader.h"
 
 namespace app {
@@ -199,22 +199,21 @@ ConversionResult convert_map_to(const std::string& input_path, const OutputNames
         // any output exists, and stays open, shared with other readers, while it is read.
         MapFile map;
         if (!map.open(input_path, result.reason)) return result;
-        if (replace == Replace::converter_outputs_only) {
-            result.foreign_output = foreign_output(outputs.text_path, outputs.binary_path);
-            if (!result.foreign_output.empty()) {
-                result.reason = foreign_output_reason(result.foreign_output);
-                return result;
-            }
-        }
         OutputWriter writer;
         if (!writer.begin(outputs.text_path, outputs.binary_path, result.reason)) return result;
-        ReadOutcome outcome = read_map(map, input_path, writer);
+        MapFeatures tile_numbers;
+        TileNumberCount counting(writer, tile_numbers);
+        ReadOutcome outcome = read_map(map, input_path, counting);
         result.summary = outcome.summary;
+        result.summary.features.flipped_tiles = tile_numbers.flipped_tiles;
+        result.summary.features.large_tiles = tile_numbers.large_tiles;
+        for (std::string& warning : feature_warnings(result.summary)) result.summary.warnings.push_back(std::move(warning));
         if (!outcome.ok) {
             result.reason = outcome.reason;
             return result;
         }
-        result.ok = writer.commit(result.reason);
+        result.ok = writer.commit(result.reason, replace == Replace::anything);
+        result.foreign_output = writer.foreign_output();
     } catch (const std::bad_alloc&) {
         result.ok = false;
         result.reason = "not enough memory to convert the map";

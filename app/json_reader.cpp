@@ -33,7 +33,7 @@ constexpr uint64_t GID_LIMIT = 0xFFFFFFFFull;
 
 enum class Pass { check, emit };
 // What an open object or array is to the reader; everything else is passed over.
-enum class Frame { root, tilesets, tileset, layers, layer, chunks, chunk, data, skip };
+enum class Frame { root, tilesets, tileset, layers, layer, chunks, chunk, data, objects, skip };
 
 // One layer object, in the order layers start in the file.
 struct LayerRecord {
@@ -63,6 +63,7 @@ struct JsonMap {
     uint64_t tile_layers = 0;
     std::vector<Chunk> chunk_shapes;  // every chunk's position and size, cells left empty
     UsedArea area;
+    MapFeatures features;  // counted by the check pass
 };
 
 // Receives cells: to the sink as decimal entries, into a chunk, or only counted.
@@ -215,6 +216,8 @@ private:
                 frame = Frame::chunks;
             else if (parent.frame == Frame::chunks && object)
                 frame = Frame::chunk;
+            else if (parent.frame == Frame::layer && !object && key == "objects")
+                frame = Frame::objects;
             else if ((parent.frame == Frame::layer || parent.frame == Frame::chunk) && key == "data") {
                 if (object)
                     return refuse(data_label() +
@@ -225,7 +228,17 @@ private:
         }
         if (frame == Frame::layer) start_layer();
         if (frame == Frame::chunk) start_chunk();
+        if (pass_ == Pass::check && !stack_.empty()) count_feature(stack_.back(), frame, object);
         if (!refused()) stack_.push_back({frame, object, {}});
+    }
+
+    // What the outputs will not carry, seen as objects and arrays open: every tileset, a
+    // layer's properties, the objects of an object layer.
+    void count_feature(const Open& parent, Frame frame, bool object) {
+        MapFeatures& f = map_.features;
+        if (frame == Frame::tileset) ++f.tilesets;
+        if (parent.frame == Frame::layer && parent.key == "properties") ++f.layers_with_properties;
+        if (parent.frame == Frame::objects && object) ++f.objects;
     }
 
     void close() {
@@ -299,6 +312,8 @@ private:
             }
         } else if (key == "type") {
             map_.type = v.kind == Value::text ? *v.string : "(" + written(v) + ")";
+        } else if (key == "orientation" && v.kind == Value::text) {
+            map_.features.orientation = *v.string;
         } else if (key == "infinite") {
             if (v.kind != Value::yes && v.kind != Value::no)
                 return refuse("the map's \"infinite\" is not true or false");
@@ -339,8 +354,11 @@ private:
                              : key == "compression" ? &layer().compression
                                                     : nullptr;
         if (key == "compression") layer().compression_seen = true;
+        if (key == "visible" && v.kind == Value::no) ++map_.features.hidden_layers;
         if (key == "type") {
             layer().tile_layer = v.kind == Value::text && *v.string == "tilelayer";
+            if (v.kind == Value::text && *v.string == "objectgroup") ++map_.features.object_layers;
+            if (v.kind == Value::text && *v.string == "imagelayer") ++map_.features.image_layers;
         } else if (field != nullptr) {
             if (v.kind != Value::text) return refuse("a layer's \"" + key + "\" is not a text");
             *field = *v.string;
@@ -753,6 +771,7 @@ ReadOutcome read_json_map(const std::string& path, EntrySink& sink) {
 
     fill_summary(outcome.summary, map.width, map.height, map.tile_width, map.tile_height, map.tile_layers,
                  map.tile_layers * map.width * map.height, map.infinite ? map.area.description() : "");
+    outcome.summary.features = map.features;
     outcome.ok = true;
     return outcome;
 }

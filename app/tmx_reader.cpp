@@ -31,7 +31,7 @@ constexpr uint64_t TOKEN_LIMIT = uint64_t{64} << 20;
 enum class Pass { check, emit };
 
 // What an open element is to the reader; everything else is passed over with its children.
-enum class Kind { other, map, group, layer, data, chunk, tile };
+enum class Kind { other, map, group, layer, data, chunk, tile, objectgroup, imagelayer };
 
 
 const char* find_attribute(const XML_Char** attributes, const char* name) {
@@ -90,6 +90,7 @@ struct MapHeader {
     uint64_t tiles = 0;
     bool infinite = false;
     UsedArea area;  // of an infinite map, once the check pass has seen every chunk
+    MapFeatures features;  // counted by the check pass
 };
 
 // A chunk's cells go into the chunk in the emit pass; the check pass only counts them.
@@ -163,6 +164,7 @@ private:
         }
         const Kind parent = stack_.empty() ? Kind::other : stack_.back();
         Kind kind = Kind::other;
+        if (pass_ == Pass::check) count_feature(parent, name, attributes);
         if (stack_.empty()) {
             if (name != "map") return refuse("the file is not a map: its root element is " + quoted_for_message(name));
             start_map(attributes);
@@ -173,6 +175,10 @@ private:
                 kind = Kind::layer;
             } else if (name == "group") {
                 kind = Kind::group;
+            } else if (name == "objectgroup") {
+                kind = Kind::objectgroup;
+            } else if (name == "imagelayer") {
+                kind = Kind::imagelayer;
             } else if (name == "tileset" && parent == Kind::map && !header_.tileset_seen) {
                 start_first_tileset(attributes);
             }
@@ -194,6 +200,29 @@ private:
             kind = Kind::tile;
         }
         if (!refused()) stack_.push_back(kind);
+    }
+
+    // What the outputs will not carry: objects, image layers, layer properties, hidden
+    // layers, the orientation and every tileset.
+    void count_feature(Kind parent, std::string_view name, const XML_Char** attributes) {
+        MapFeatures& f = header_.features;
+        const bool layer_parent = parent == Kind::layer || parent == Kind::group || parent == Kind::objectgroup ||
+                                  parent == Kind::imagelayer;
+        if (parent == Kind::other && stack_.empty()) {
+            const char* orientation = find_attribute(attributes, "orientation");
+            if (orientation != nullptr) f.orientation = orientation;
+        } else if (parent == Kind::map || parent == Kind::group) {
+            if (name == "tileset" && parent == Kind::map) ++f.tilesets;
+            if (name == "objectgroup") ++f.object_layers;
+            if (name == "imagelayer") ++f.image_layers;
+            const char* visible = find_attribute(attributes, "visible");
+            const bool layer = name == "layer" || name == "objectgroup" || name == "imagelayer" || name == "group";
+            if (layer && visible != nullptr && std::string_view(visible) == "0") ++f.hidden_layers;
+        } else if (layer_parent && name == "properties") {
+            ++f.layers_with_properties;
+        } else if (parent == Kind::objectgroup && name == "object") {
+            ++f.objects;
+        }
     }
 
     void start_map(const XML_Char** attributes) {
@@ -516,6 +545,7 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     fill_summary(outcome.summary, header.width, header.height, header.tile_width, header.tile_height, header.layers,
                  header.infinite ? header.layers * header.width * header.height : header.tiles,
                  header.infinite ? header.area.description() : "");
+    outcome.summary.features = header.features;
     outcome.ok = true;
     return outcome;
 }

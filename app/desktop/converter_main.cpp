@@ -87,7 +87,8 @@ std::vector<std::string> replace_question_lines(const std::string& foreign_outpu
 void draw_report(const std::string& input_path, const ConversionResult& result, const std::string& position) {
     using runtime::print_text;
     runtime::draw_sprite(0, 0, 0);
-    if (result.ok) print_text("Done....", 100, 100);
+    // A map without a tile layer converted to its header alone: no "Done" for that.
+    if (result.ok) print_text(result.summary.layers > 0 ? "Done...." : "No tile layer in this map", 100, 100);
     print_text("Press return for next file", 100, 130);
     print_text("Press any key for end", 100, 150);
     int y = REPORT_TOP;
