@@ -83,7 +83,8 @@ public:
     explicit ClassicFeatureCount(MapFeatures& features) : f_(features) {}
     void add_skipped_line(std::string_view line) {
         const bool object_layer = contains(line, "<objectgroup");
-        const bool layer = object_layer || contains(line, "<layer") || contains(line, "<imagelayer") || contains(line, "<group");
+        const bool layer = object_layer || contains(line, "<layer") || contains(line, "<imagelayer") ||
+                           contains(line, "<group");
         if (layer) {
             in_layer_ = true;
             if (contains(line, "visible=\"0\"")) ++f_.hidden_layers;

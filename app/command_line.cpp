@@ -33,11 +33,15 @@ std::string report_line(const std::string& input, const ConversionResult& result
 
 std::string system_reason(int error) {
     switch (error) {
-    case EROFS: return "it is read-only (read-only file system)";
-    case EACCES:
-    case EPERM: return "it is read-only (permission denied)";
-    case ENOTDIR: return "it cannot be created: a part of its path is a file";
-    default: return std::strerror(error);
+        case EROFS:
+            return "it is read-only (read-only file system)";
+        case EACCES:
+        case EPERM:
+            return "it is read-only (permission denied)";
+        case ENOTDIR:
+            return "it cannot be created: a part of its path is a file";
+        default:
+            return std::strerror(error);
     }
 }
 
@@ -54,7 +58,8 @@ bool prepare_output_folder(const std::string& folder, std::string& reason) {
     if (!fs::exists(status)) {
         fs::create_directories(folder, error);
         if (error) {
-            reason = error.value() == ENOTDIR ? system_reason(ENOTDIR) : "it cannot be created (" + error.message() + ")";
+            reason = error.value() == ENOTDIR ? system_reason(ENOTDIR)
+                                              : "it cannot be created (" + error.message() + ")";
             return false;
         }
     }
@@ -77,7 +82,8 @@ bool prepare_output_folder(const std::string& folder, std::string& reason) {
 }
 
 std::string usage_text() {
-    return std::string("Usage: ") + CONVERTER_NAME + " [options] MAP...\n"
+    return std::string("Usage: ") + CONVERTER_NAME +
+           " [options] MAP...\n"
            "Converts Tiled maps (.tmx, or .tmj/.json in the editor's JSON format) into a text file (.txt)\n"
            "and a binary map of 16-bit words (.pyxm). Without maps, opens the desktop window and asks\n"
            "for a map in a file dialog.\n"
@@ -101,7 +107,8 @@ std::string usage_text() {
            "be written, 2 on a usage error, 128 + N when ended by signal N.\n";
 }
 
-bool parse_command_line(const std::vector<std::string>& arguments, CommandOptions& options, std::string& error) {
+bool parse_command_line(const std::vector<std::string>& arguments, CommandOptions& options,
+                        std::string& error) {
     bool options_done = false;
     const auto value_of = [&](size_t& i, const char* what) -> const std::string* {
         if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
@@ -144,8 +151,10 @@ bool parse_command_line(const std::vector<std::string>& arguments, CommandOption
         }
     }
     if (!options.output_text.empty()) {
-        if (!options.output_folder.empty()) error = "-o and --to cannot be used together";
-        else if (options.files.size() != 1 || options.watch) error = "--to names the outputs of one map, converted once";
+        if (!options.output_folder.empty())
+            error = "-o and --to cannot be used together";
+        else if (options.files.size() != 1 || options.watch)
+            error = "--to names the outputs of one map, converted once";
     }
     if (options.window && options.watch) error = "--window and --watch cannot be used together";
     return error.empty();
@@ -154,18 +163,20 @@ bool parse_command_line(const std::vector<std::string>& arguments, CommandOption
 bool output_folder_usable(const CommandOptions& options, std::ostream& err) {
     std::string reason;
     if (options.output_folder.empty() || prepare_output_folder(options.output_folder, reason)) return true;
-    err << CONVERTER_NAME << ": cannot write into the output folder " << options.output_folder << ": " << reason << "\n";
+    err << CONVERTER_NAME << ": cannot write into the output folder " << options.output_folder << ": "
+        << reason << "\n";
     return false;
 }
 
-bool report_conversion(const std::string& input, const ConversionResult& result, bool quiet, std::ostream& out,
-                       std::ostream& err) {
+bool report_conversion(const std::string& input, const ConversionResult& result, bool quiet,
+                       std::ostream& out, std::ostream& err) {
     if (!result.ok) {
         err << refusal_text(input, result.reason) << "\n";
         return false;
     }
     if (quiet) return true;
-    for (const std::string& warning : result.summary.warnings) err << "warning: " << input << ": " << warning << "\n";
+    for (const std::string& warning : result.summary.warnings)
+        err << "warning: " << input << ": " << warning << "\n";
     out << report_line(input, result) << "\n";
     return true;
 }
@@ -181,8 +192,8 @@ int run_conversions(const CommandOptions& options, std::ostream& out, std::ostre
             err << refusal_text(map.input, map.refusal) << "\n";
             continue;
         }
-        ConversionResult result =
-            convert_map_to(map.input, map.outputs, options.force ? Replace::anything : Replace::converter_outputs_only);
+        ConversionResult result = convert_map_to(
+            map.input, map.outputs, options.force ? Replace::anything : Replace::converter_outputs_only);
         if (report_conversion(map.input, result, options.quiet, out, err)) ++converted;
     }
     if (!options.quiet) {
@@ -202,7 +213,8 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
     CommandOptions options;
     std::string error;
     if (!parse_command_line(arguments, options, error)) {
-        err << CONVERTER_NAME << ": " << error << "\n" << "Try '" << CONVERTER_NAME << " --help'.\n";
+        err << CONVERTER_NAME << ": " << error << "\n"
+            << "Try '" << CONVERTER_NAME << " --help'.\n";
         return 2;
     }
     if (options.help) {
@@ -215,7 +227,8 @@ int run_command_line(const std::vector<std::string>& arguments, std::ostream& ou
     }
     if (options.install_extension) return install_editor_extension(out, err) ? 0 : 1;
     if (options.files.empty()) {
-        err << CONVERTER_NAME << ": no map files given\n" << "Try '" << CONVERTER_NAME << " --help'.\n";
+        err << CONVERTER_NAME << ": no map files given\n"
+            << "Try '" << CONVERTER_NAME << " --help'.\n";
         return 2;
     }
     if (options.watch) return run_watch(options, out, err);

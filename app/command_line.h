@@ -22,7 +22,8 @@ struct CommandOptions {
     bool install_extension = false;  // --install-editor-extension
 };
 // Parses the arguments after the program name; false with a usage error.
-bool parse_command_line(const std::vector<std::string>& arguments, CommandOptions& options, std::string& error);
+bool parse_command_line(const std::vector<std::string>& arguments, CommandOptions& options,
+                        std::string& error);
 
 // Runs `brisel42_x9 [options] FILE.tmx...` on the arguments after the program name and
 // returns the exit status: 0 when every map converted, 1 when one was refused or the
@@ -41,8 +42,8 @@ bool output_folder_usable(const CommandOptions& options, std::ostream& err);
 struct ConversionResult;
 // Prints what became of one map: the report line (standard output) and its warnings, or
 // the refusal (standard error); quiet leaves only refusals. True when it converted.
-bool report_conversion(const std::string& input, const ConversionResult& result, bool quiet, std::ostream& out,
-                       std::ostream& err);
+bool report_conversion(const std::string& input, const ConversionResult& result, bool quiet,
+                       std::ostream& out, std::ostream& err);
 
 // The usage text of --help.
 std::string usage_text();

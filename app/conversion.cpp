@@ -13,9 +13,9 @@
 #include <utility>
 
 #include "app/classic_reader.h"
+#include "app/feature_warnings.h"
 #include "app/json_reader.h"
 #include "app/map_file.h"
-#include "app/feature_warnings.h"
 #include "app/output_writer.h"
 #include "app/tmx_reader.h"
 
@@ -114,7 +114,8 @@ ReadOutcome read_map(const MapFile& map, const std::string& path, EntrySink& sin
     } else {
         ClassicLayoutCheck check;
         outcome = read_classic_layout(path, sink, &check);
-        if (!outcome.ok && outcome.reason.empty() && !check.follows()) outcome = read_by_element_names(path, sink);
+        if (!outcome.ok && outcome.reason.empty() && !check.follows())
+            outcome = read_by_element_names(path, sink);
     }
     if (!outcome.ok) outcome.reason = refusal_for(start, outcome.reason);
     return outcome;
@@ -148,7 +149,8 @@ OutputNames outputs_named_by_text(const std::string& text_path) {
     const std::string ending = ".txt";
     const std::string name = fs::path(text_path).filename().string();
     const bool ends_txt = name.size() > ending.size() && name.ends_with(ending);
-    return {text_path, (ends_txt ? text_path.substr(0, text_path.size() - ending.size()) : text_path) + ".pyxm"};
+    return {text_path,
+            (ends_txt ? text_path.substr(0, text_path.size() - ending.size()) : text_path) + ".pyxm"};
 }
 
 std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const std::string& output_folder) {
@@ -181,7 +183,8 @@ std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const s
     return plan;
 }
 
-ConversionResult convert_map(const std::string& input_path, const std::string& output_folder, Replace replace) {
+ConversionResult convert_map(const std::string& input_path, const std::string& output_folder,
+                             Replace replace) {
     return convert_map_to(input_path, derive_output_names(input_path, output_folder), replace);
 }
 
@@ -207,7 +210,8 @@ ConversionResult convert_map_to(const std::string& input_path, const OutputNames
         result.summary = outcome.summary;
         result.summary.features.flipped_tiles = tile_numbers.flipped_tiles;
         result.summary.features.large_tiles = tile_numbers.large_tiles;
-        for (std::string& warning : feature_warnings(result.summary)) result.summary.warnings.push_back(std::move(warning));
+        for (std::string& warning : feature_warnings(result.summary))
+            result.summary.warnings.push_back(std::move(warning));
         if (!outcome.ok) {
             result.reason = outcome.reason;
             return result;

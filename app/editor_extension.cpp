@@ -44,7 +44,8 @@ bool install_editor_extension(std::ostream& out, std::ostream& err) {
     if (!error) fs::rename(temporary, target, error);
     if (error) {
         fs::remove(temporary);
-        err << "brisel42_x9: cannot install the editor extension into " << folder << ": " << error.message() << "\n";
+        err << "brisel42_x9: cannot install the editor extension into " << folder << ": " << error.message()
+            << "\n";
         return false;
     }
     out << "Installed " << target.string() << "\n"

@@ -8,7 +8,7 @@ namespace app {
 
 namespace {
 
-constexpr uint64_t HEADER_WORDS = 5;  // width, height, tile width, tile height, layer count
+constexpr uint64_t HEADER_WORDS = 5;         // width, height, tile width, tile height, layer count
 constexpr uint64_t FLAG_BITS = 0xF0000000u;  // flips, diagonal flip, hexagonal rotation
 constexpr uint64_t LARGEST_WORD = 65535;
 
@@ -41,16 +41,19 @@ std::vector<std::string> feature_warnings(const MapSummary& summary) {
         lines.push_back(counted(f.objects, "object", "objects") + " in " +
                         counted(f.object_layers, "object layer", "object layers") + " not converted");
     }
-    if (f.image_layers > 0) lines.push_back(counted(f.image_layers, "image layer", "image layers") + " not converted");
+    if (f.image_layers > 0)
+        lines.push_back(counted(f.image_layers, "image layer", "image layers") + " not converted");
     if (f.layers_with_properties > 0) {
-        lines.push_back(counted(f.layers_with_properties, "layer has", "layers have") + " properties, not converted");
+        lines.push_back(counted(f.layers_with_properties, "layer has", "layers have") +
+                        " properties, not converted");
     }
     if (f.hidden_layers > 0) {
         lines.push_back(counted(f.hidden_layers, "hidden layer", "hidden layers") +
                         ": the outputs do not say so (hidden tile layers are converted like visible ones)");
     }
     if (!f.orientation.empty() && f.orientation != "orthogonal") {
-        lines.push_back("the map is " + f.orientation + ", which the outputs do not say (they read as orthogonal)");
+        lines.push_back("the map is " + f.orientation +
+                        ", which the outputs do not say (they read as orthogonal)");
     }
     if (f.flipped_tiles > 0) {
         lines.push_back(counted(f.flipped_tiles, "tile carries", "tiles carry") +

@@ -228,8 +228,10 @@ bool OutputWriter::commit(std::string& reason, bool replace_anything) {
         InterruptionHold hold;
         FolderLocks locks(text_.final_path, binary_.final_path);
         if (!replace_anything) foreign_ = app::foreign_output(text_.final_path, binary_.final_path);
-        if (foreign_.empty()) place_pair();
-        else error_ = foreign_output_reason(foreign_);
+        if (foreign_.empty())
+            place_pair();
+        else
+            error_ = foreign_output_reason(foreign_);
     }
     if (!error_.empty()) {
         reason = error_;

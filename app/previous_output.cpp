@@ -25,7 +25,8 @@ Presence presence_of(const std::string& path) {
 
 // The words the text's lines give, and the first line's apart; false when the text is
 // not made of CR LF lines.
-bool words_of_text(const std::string& path, bool& first_has_word, uint16_t& first_word, std::vector<uint16_t>& rest) {
+bool words_of_text(const std::string& path, bool& first_has_word, uint16_t& first_word,
+                   std::vector<uint16_t>& rest) {
     std::ifstream text(path, std::ios::binary);
     if (!text) return false;
     std::string line;
@@ -46,7 +47,8 @@ bool words_of_text(const std::string& path, bool& first_has_word, uint16_t& firs
     return any && text.eof() && !text.bad();
 }
 
-bool binary_matches(const std::string& path, bool first_has_word, uint16_t first_word, const std::vector<uint16_t>& rest) {
+bool binary_matches(const std::string& path, bool first_has_word, uint16_t first_word,
+                    const std::vector<uint16_t>& rest) {
     std::ifstream binary(path, std::ios::binary | std::ios::ate);
     if (!binary) return false;
     const auto size = static_cast<uint64_t>(binary.tellg());

@@ -33,7 +33,6 @@ enum class Pass { check, emit };
 // What an open element is to the reader; everything else is passed over with its children.
 enum class Kind { other, map, group, layer, data, chunk, tile, objectgroup, imagelayer };
 
-
 const char* find_attribute(const XML_Char** attributes, const char* name) {
     for (size_t i = 0; attributes[i] != nullptr; i += 2) {
         if (std::strcmp(attributes[i], name) == 0) return attributes[i + 1];
@@ -206,8 +205,8 @@ private:
     // layers, the orientation and every tileset.
     void count_feature(Kind parent, std::string_view name, const XML_Char** attributes) {
         MapFeatures& f = header_.features;
-        const bool layer_parent = parent == Kind::layer || parent == Kind::group || parent == Kind::objectgroup ||
-                                  parent == Kind::imagelayer;
+        const bool layer_parent = parent == Kind::layer || parent == Kind::group ||
+                                  parent == Kind::objectgroup || parent == Kind::imagelayer;
         if (parent == Kind::other && stack_.empty()) {
             const char* orientation = find_attribute(attributes, "orientation");
             if (orientation != nullptr) f.orientation = orientation;
@@ -216,7 +215,8 @@ private:
             if (name == "objectgroup") ++f.object_layers;
             if (name == "imagelayer") ++f.image_layers;
             const char* visible = find_attribute(attributes, "visible");
-            const bool layer = name == "layer" || name == "objectgroup" || name == "imagelayer" || name == "group";
+            const bool layer =
+                name == "layer" || name == "objectgroup" || name == "imagelayer" || name == "group";
             if (layer && visible != nullptr && std::string_view(visible) == "0") ++f.hidden_layers;
         } else if (layer_parent && name == "properties") {
             ++f.layers_with_properties;

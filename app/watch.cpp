@@ -37,7 +37,8 @@ struct WatchedFolder {
 
 class Watcher {
 public:
-    Watcher(const CommandOptions& options, std::ostream& out, std::ostream& err) : options_(options), out_(out), err_(err) {}
+    Watcher(const CommandOptions& options, std::ostream& out, std::ostream& err)
+        : options_(options), out_(out), err_(err) {}
     ~Watcher() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -75,8 +76,10 @@ private:
         }
         WatchedFolder& watched = folders_[wd];
         watched.path = path;
-        if (folder) watched.every_map = true;
-        else watched.names.insert(fs::path(arg).filename().string());
+        if (folder)
+            watched.every_map = true;
+        else
+            watched.names.insert(fs::path(arg).filename().string());
         return true;
     }
 
@@ -85,7 +88,8 @@ private:
     }
 
     std::string path_in(const WatchedFolder& folder, const std::string& name) const {
-        return folder.path == "." && folder.names.count(name) != 0 ? name : (fs::path(folder.path) / name).string();
+        return folder.path == "." && folder.names.count(name) != 0 ? name
+                                                                   : (fs::path(folder.path) / name).string();
     }
 
     // The watched maps that exist now, in name order.
@@ -94,10 +98,12 @@ private:
         for (const auto& [wd, folder] : folders_) {
             std::error_code error;
             for (const std::string& name : folder.names) {
-                if (fs::is_regular_file(fs::path(folder.path) / name, error)) maps.insert(path_in(folder, name));
+                if (fs::is_regular_file(fs::path(folder.path) / name, error))
+                    maps.insert(path_in(folder, name));
             }
             if (!folder.every_map) continue;
-            for (fs::directory_iterator it(folder.path, error), end; !error && it != end; it.increment(error)) {
+            for (fs::directory_iterator it(folder.path, error), end; !error && it != end;
+                 it.increment(error)) {
                 const std::string name = it->path().filename().string();
                 if (has_map_extension(name) && it->is_regular_file(error)) maps.insert(path_in(folder, name));
             }
@@ -107,8 +113,8 @@ private:
 
     void convert(const std::string& map) {
         PlannedMap planned = plan_run({map}, options_.output_folder).front();
-        ConversionResult result =
-            convert_map_to(map, planned.outputs, options_.force ? Replace::anything : Replace::converter_outputs_only);
+        ConversionResult result = convert_map_to(
+            map, planned.outputs, options_.force ? Replace::anything : Replace::converter_outputs_only);
         report_conversion(map, result, options_.quiet, out_, err_);
         out_.flush();
         err_.flush();
@@ -131,12 +137,14 @@ private:
                 const auto folder = folders_.find(event->wd);
                 if (folder == folders_.end()) continue;
                 if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
-                    err_ << CONVERTER_NAME << ": the watched folder " << folder->second.path << " went away\n";
+                    err_ << CONVERTER_NAME << ": the watched folder " << folder->second.path
+                         << " went away\n";
                     return false;
                 }
                 if (event->len == 0 || (event->mask & IN_ISDIR)) continue;
                 const std::string name(event->name);
-                if (watched(folder->second, name)) due_[path_in(folder->second, name)] = Clock::now() + QUIET_SPELL;
+                if (watched(folder->second, name))
+                    due_[path_in(folder->second, name)] = Clock::now() + QUIET_SPELL;
             }
         }
     }
@@ -147,12 +155,14 @@ private:
             if (!due_.empty()) {
                 Clock::time_point first = Clock::time_point::max();
                 for (const auto& [map, when] : due_) first = std::min(first, when);
-                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(first - Clock::now()).count();
+                const auto wait =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(first - Clock::now()).count();
                 timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
             }
             pollfd watch{fd_, POLLIN, 0};
             const int ready = ::poll(&watch, 1, timeout);
-            if (ready < 0 && errno != EINTR) return setup_failure(std::string("cannot watch files: ") + std::strerror(errno));
+            if (ready < 0 && errno != EINTR)
+                return setup_failure(std::string("cannot watch files: ") + std::strerror(errno));
             if (ready > 0 && !take_events()) return 1;
             const Clock::time_point now = Clock::now();
             std::vector<std::string> ready_maps;

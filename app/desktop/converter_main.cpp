@@ -60,17 +60,22 @@ std::vector<std::string> report_lines(const std::string& input_path, const Conve
         wrap_into(refusal_text(name, result.reason), lines);
     } else {
         const MapSummary& s = result.summary;
-        wrap_into(name + " -> " + file_name_of(result.outputs.text_path) + ", " + file_name_of(result.outputs.binary_path), lines);
-        wrap_into(std::to_string(s.width) + " x " + std::to_string(s.height) + " map, " + std::to_string(s.tile_width) + " x " +
-                      std::to_string(s.tile_height) + " tiles, " + std::to_string(s.layers) +
-                      (s.layers == 1 ? " layer, " : " layers, ") + std::to_string(s.tiles) + (s.tiles == 1 ? " tile" : " tiles") +
-                      " (" + s.reader + ")",
+        wrap_into(name + " -> " + file_name_of(result.outputs.text_path) + ", " +
+                      file_name_of(result.outputs.binary_path),
+                  lines);
+        wrap_into(std::to_string(s.width) + " x " + std::to_string(s.height) + " map, " +
+                      std::to_string(s.tile_width) + " x " + std::to_string(s.tile_height) + " tiles, " +
+                      std::to_string(s.layers) + (s.layers == 1 ? " layer, " : " layers, ") +
+                      std::to_string(s.tiles) + (s.tiles == 1 ? " tile" : " tiles") + " (" + s.reader + ")",
                   lines);
         if (!s.area_note.empty()) wrap_into(s.area_note, lines);
         std::error_code error;
-        const std::filesystem::path folder = std::filesystem::absolute(result.outputs.text_path, error).parent_path();
-        wrap_into("Output folder: " + (error ? std::filesystem::path(result.outputs.text_path).parent_path() : folder).string(),
-                  lines);
+        const std::filesystem::path folder =
+            std::filesystem::absolute(result.outputs.text_path, error).parent_path();
+        wrap_into(
+            "Output folder: " +
+                (error ? std::filesystem::path(result.outputs.text_path).parent_path() : folder).string(),
+            lines);
     }
     for (const std::string& warning : result.summary.warnings) wrap_into("warning: " + warning, lines);
     return lines;

@@ -25,7 +25,8 @@ constexpr const char* CONTACT_LINE = "brisel42_x9 map converter - questions and 
 std::vector<std::string> report_lines(const std::string& input_path, const ConversionResult& result,
                                       const std::string& position = "");
 // Draws the report of one conversion into the frame (not yet presented).
-void draw_report(const std::string& input_path, const ConversionResult& result, const std::string& position = "");
+void draw_report(const std::string& input_path, const ConversionResult& result,
+                 const std::string& position = "");
 // The question before a file the converter did not write is replaced, as lines.
 std::vector<std::string> replace_question_lines(const std::string& foreign_output);
 

@@ -51,8 +51,8 @@ int run(int argc, char** argv) {
     app::CommandOptions options;
     std::string error;
     // Options in any order: --window anywhere asks for the desktop flow on the maps given.
-    const bool window = app::parse_command_line(arguments, options, error) && options.window && !options.help &&
-                        !options.version && !options.install_extension;
+    const bool window = app::parse_command_line(arguments, options, error) && options.window &&
+                        !options.help && !options.version && !options.install_extension;
     if (argc > 1 && !window) return app::run_command_line(arguments, std::cout, std::cerr);
     if (!display_available()) {
         std::cerr << app::CONVERTER_NAME << ": no display to open the window on.\n"

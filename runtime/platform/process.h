@@ -16,8 +16,8 @@ bool spawn_process(const std::vector<std::string>& argv, bool wait, int* exit_co
 // Runs argv to its end and collects its standard output (at most `max_output` bytes
 // kept; the rest is read and dropped). Standard error goes to /dev/null. False when it
 // cannot be started; otherwise the exit code (128 + signal when killed).
-bool run_and_capture(const std::vector<std::string>& argv, std::string& output,
-                     int& exit_code, size_t max_output);
+bool run_and_capture(const std::vector<std::string>& argv, std::string& output, int& exit_code,
+                     size_t max_output);
 
 // Whether a program of that name is found in PATH (or, with a "/", is executable).
 bool program_available(const std::string& name);

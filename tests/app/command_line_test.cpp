@@ -1,6 +1,5 @@
 // The built converter at a terminal: arguments, report lines, exit status, refusals.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -64,8 +63,8 @@ TEST(CommandLine, HelpAndVersion) {
     converter_test::ProcessRun help = run_program(converter_path(), {"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: brisel42_x9 [options] MAP...\n", 0), 0u) << help.out;
-    for (const char* named : {"-o DIR", "--to FILE", "-h, --help", "-q, --quiet", "--watch", "--force", "--window",
-                              "--install-editor-extension", "--version", ".tmx", ".tmj"}) {
+    for (const char* named : {"-o DIR", "--to FILE", "-h, --help", "-q, --quiet", "--watch", "--force",
+                              "--window", "--install-editor-extension", "--version", ".tmx", ".tmj"}) {
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
     }
     converter_test::ProcessRun version = run_program(converter_path(), {"--version"});
@@ -206,7 +205,9 @@ TEST(CommandLineRuns, AnOutputThatCannotBeReplacedKeepsBothEarlierOutputs) {
     fs::remove(maps.dir.file("m.tmx"));
     maps.add("two_layers", "m.tmx");
     converter_test::ProcessRun run = run_program(converter_path(), {"m.tmx"}, maps.dir.path().string());
-    EXPECT_EQ(run.err, "Cannot convert m.tmx: m.pyxm exists and was not written by brisel42_x9 (--force replaces it)\n");
+    EXPECT_EQ(
+        run.err,
+        "Cannot convert m.tmx: m.pyxm exists and was not written by brisel42_x9 (--force replaces it)\n");
     run = run_program(converter_path(), {"--force", "m.tmx"}, maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Cannot convert m.tmx: cannot write m.pyxm (Is a directory)\n");
@@ -274,14 +275,17 @@ TEST(CommandLineFailures, AReportThatCannotBeWrittenGivesANonZeroStatus) {
 TEST(CommandLineMessages, NotAMapAndOutputFolderFailuresSayWhy) {
     MapFolder maps;
     const std::string map = maps.add("one_layer", "m.tmx");
-    ASSERT_TRUE(test_support::write_file(maps.dir.file("tiles.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)));
+    ASSERT_TRUE(test_support::write_file(maps.dir.file("tiles.png"),
+                                         std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)));
     ASSERT_TRUE(test_support::write_file(maps.dir.file("notes.tmx"), "shopping list\n"));
     fs::create_directory(maps.dir.file("folder.tmx"));
-    converter_test::ProcessRun run = run_program(converter_path(), {"tiles.png", "notes.tmx", "folder.tmx"}, maps.dir.path().string());
+    converter_test::ProcessRun run =
+        run_program(converter_path(), {"tiles.png", "notes.tmx", "folder.tmx"}, maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Cannot convert tiles.png: not a map: it is a PNG image\n"
-                       "Cannot convert notes.tmx: not a map: it is neither XML nor JSON\n"
-                       "Cannot convert folder.tmx: not a map: it is a folder\n");
+    EXPECT_EQ(run.err,
+              "Cannot convert tiles.png: not a map: it is a PNG image\n"
+              "Cannot convert notes.tmx: not a map: it is neither XML nor JSON\n"
+              "Cannot convert folder.tmx: not a map: it is a folder\n");
     const struct {
         std::string folder, reason;
     } folders[] = {
@@ -291,7 +295,8 @@ TEST(CommandLineMessages, NotAMapAndOutputFolderFailuresSayWhy) {
     for (const auto& f : folders) {
         run = run_program(converter_path(), {"-o", f.folder, map});
         EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.err, "brisel42_x9: cannot write into the output folder " + f.folder + ": " + f.reason + "\n");
+        EXPECT_EQ(run.err,
+                  "brisel42_x9: cannot write into the output folder " + f.folder + ": " + f.reason + "\n");
     }
     if (::geteuid() != 0) {  // root writes into a folder without write permission
         fs::create_directory(maps.dir.file("locked"));
@@ -304,7 +309,8 @@ TEST(CommandLineMessages, NotAMapAndOutputFolderFailuresSayWhy) {
 TEST(CommandLineMessages, OptionsComeInAnyOrder) {
     MapFolder maps;
     maps.add("one_layer", "m.tmx");
-    converter_test::ProcessRun run = run_program(converter_path(), {"m.tmx", "-o", "out", "-q"}, maps.dir.path().string());
+    converter_test::ProcessRun run =
+        run_program(converter_path(), {"m.tmx", "-o", "out", "-q"}, maps.dir.path().string());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_TRUE(fs::exists(maps.dir.file("out/m.pyxm")));

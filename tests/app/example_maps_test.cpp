@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 
 // The width and height of a PNG file from its header chunk; {0, 0} when it is none.
 std::pair<unsigned, unsigned> png_size(const std::string& bytes) {
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0) return {0, 0};
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
     const auto word = [&](size_t at) {
         unsigned v = 0;
         for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);

@@ -32,7 +32,8 @@ TEST(FeatureWarnings, EachKindIsNamedWithItsCountByEveryReader) {
         {"warnings/editor_features.tmx", EVERY_KIND},
         {"warnings/editor_features.tmj", EVERY_KIND},
         {"warnings/no_tile_layer.tmx",
-         {"the map has no tile layer: the outputs hold its header only", "1 object in 1 object layer not converted"}},
+         {"the map has no tile layer: the outputs hold its header only",
+          "1 object in 1 object layer not converted"}},
         {"one_layer/map.tmx", {}},
         {"flip_flags/map.tmx", {"3 tiles carry flip flags: kept in the .txt, dropped in the .pyxm"}},
         {"object_group_between/map.tmx", {"1 object in 1 object layer not converted"}},
@@ -50,11 +51,15 @@ TEST(FeatureWarnings, EachKindIsNamedWithItsCountByEveryReader) {
 TEST(FeatureWarnings, StandardErrorCarriesThemTheStatusStaysZeroAndQuietHidesThem) {
     test_support::TempDir out;
     const std::string map = data("warnings/no_tile_layer.tmx");
-    converter_test::ProcessRun run = converter_test::run_program(converter_test::converter_path(), {"-o", out.path().string(), map});
+    converter_test::ProcessRun run =
+        converter_test::run_program(converter_test::converter_path(), {"-o", out.path().string(), map});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "warning: " + map + ": the map has no tile layer: the outputs hold its header only\n"
-                       "warning: " + map + ": 1 object in 1 object layer not converted\n");
-    run = converter_test::run_program(converter_test::converter_path(), {"-q", "-o", out.path().string(), map});
+    EXPECT_EQ(run.err, "warning: " + map +
+                           ": the map has no tile layer: the outputs hold its header only\n"
+                           "warning: " +
+                           map + ": 1 object in 1 object layer not converted\n");
+    run =
+        converter_test::run_program(converter_test::converter_path(), {"-q", "-o", out.path().string(), map});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
 }

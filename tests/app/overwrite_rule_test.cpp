@@ -20,18 +20,18 @@ std::string data(const std::string& name) { return converter_test::test_data_fol
 
 struct Situation {
     const char* name;
-    const char* map;           // from the test data
-    const char* text;          // what is at level.txt beforehand; nullptr: nothing
-    const char* binary;        // the same for level.pyxm; "converted" means an earlier output
-    const char* foreign;       // the file named in the refusal; nullptr: it is replaced
+    const char* map;      // from the test data
+    const char* text;     // what is at level.txt beforehand; nullptr: nothing
+    const char* binary;   // the same for level.pyxm; "converted" means an earlier output
+    const char* foreign;  // the file named in the refusal; nullptr: it is replaced
 };
 
 TEST(OverwriteRule, OnlyAnEarlierPairOfTheConverterIsReplacedWithoutForce) {
     const Situation situations[] = {
         {"nothing there", "one_layer/map.tmx", nullptr, nullptr, nullptr},
         {"an earlier pair", "one_layer/map.tmx", "converted", "converted", nullptr},
-        {"an earlier pair of a JSON map (first line text only)", "json_editor/classic_layout_editor_array.tmj", "converted",
-         "converted", nullptr},
+        {"an earlier pair of a JSON map (first line text only)",
+         "json_editor/classic_layout_editor_array.tmj", "converted", "converted", nullptr},
         {"the designer's notes", "one_layer/map.tmx", "my notes\n", nullptr, "level.txt"},
         {"notes in CR LF lines", "one_layer/map.tmx", "12\r\nnotes\r\n", nullptr, "level.txt"},
         {"a lone binary", "one_layer/map.tmx", nullptr, "\x03\x00", "level.pyxm"},
@@ -45,7 +45,10 @@ TEST(OverwriteRule, OnlyAnEarlierPairOfTheConverterIsReplacedWithoutForce) {
         const std::string map = dir.file(fs::path(s.map).extension() == ".tmj" ? "level.tmj" : "level.tmx");
         fs::copy_file(data(s.map), map);
         ASSERT_EQ(run_program(converter_path(), {"-q", "--to", dir.file("earlier.txt"), map}).status, 0);
-        ASSERT_EQ(run_program(converter_path(), {"-q", "--to", dir.file("other.txt"), data("two_layers/map.tmx")}).status, 0);
+        ASSERT_EQ(
+            run_program(converter_path(), {"-q", "--to", dir.file("other.txt"), data("two_layers/map.tmx")})
+                .status,
+            0);
         const auto place = [&](const char* what, const std::string& output, const std::string& earlier) {
             if (what == nullptr) return;
             const std::string w = what;
@@ -56,7 +59,8 @@ TEST(OverwriteRule, OnlyAnEarlierPairOfTheConverterIsReplacedWithoutForce) {
         };
         place(s.text, dir.file("level.txt"), dir.file("earlier.txt"));
         place(s.binary, dir.file("level.pyxm"), dir.file("earlier.pyxm"));
-        const std::string text_before = read_file(dir.file("level.txt")), binary_before = read_file(dir.file("level.pyxm"));
+        const std::string text_before = read_file(dir.file("level.txt")),
+                          binary_before = read_file(dir.file("level.pyxm"));
 
         converter_test::ProcessRun run = run_program(converter_path(), {map});
         if (s.foreign == nullptr) {
@@ -65,7 +69,8 @@ TEST(OverwriteRule, OnlyAnEarlierPairOfTheConverterIsReplacedWithoutForce) {
             continue;
         }
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(dir.file(s.foreign) + " exists and was not written by brisel42_x9 (--force replaces it)"),
+        EXPECT_NE(run.err.find(dir.file(s.foreign) +
+                               " exists and was not written by brisel42_x9 (--force replaces it)"),
                   std::string::npos)
             << run.err;
         EXPECT_EQ(read_file(dir.file("level.txt")), text_before);

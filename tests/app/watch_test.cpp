@@ -1,6 +1,8 @@
 // Watch mode on real files: saves by rename (as editors save) and in place, a refusal
 // that leaves the earlier pair, and the end on a signal. Every wait is on the program's
 // own output lines, with a deadline.
+#include "app/watch.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,7 +11,6 @@
 #include <functional>
 #include <thread>
 
-#include "app/watch.h"
 #include "converter_process.h"
 #include "support/temp_dir.h"
 
@@ -54,14 +55,18 @@ TEST(WatchMode, ConvertsEverySaveKeepsThePairOnARefusalAndEndsOnASignal) {
         ASSERT_TRUE(write_file(dir.file("maps/notes.txt"), "not a map\n"));
         const std::string single = dir.file("single/b.tmx");
         converter_test::StartedProgram watcher(converter_path(), {dir.file("maps"), "--watch", single});
-        const auto lines_for = [&](const std::string& map) { return count_of(watcher.out_so_far(), map + " -> "); };
-        ASSERT_TRUE(wait_until([&] { return watcher.out_so_far().find("Watching 2 folders") != std::string::npos; }))
-            << watcher.err_so_far();
+        const auto lines_for = [&](const std::string& map) {
+            return count_of(watcher.out_so_far(), map + " -> ");
+        };
+        ASSERT_TRUE(wait_until([&] {
+            return watcher.out_so_far().find("Watching 2 folders") != std::string::npos;
+        })) << watcher.err_so_far();
         EXPECT_EQ(lines_for(dir.file("maps/a.tmx")), 1u);  // converted once at the start
         EXPECT_EQ(read_file(dir.file("maps/a.txt")), read_file(data("one_layer/expected.txt")));
 
         save_by_rename(read_file(data("two_layers/map.tmx")), dir.file("maps/a.tmx"));
-        ASSERT_TRUE(wait_until([&] { return lines_for(dir.file("maps/a.tmx")) == 2; })) << watcher.err_so_far();
+        ASSERT_TRUE(wait_until([&] { return lines_for(dir.file("maps/a.tmx")) == 2; }))
+            << watcher.err_so_far();
         EXPECT_EQ(read_file(dir.file("maps/a.pyxm")), read_file(data("two_layers/expected.pyxm")));
 
         // A named map that appears later, written in place.
@@ -71,7 +76,8 @@ TEST(WatchMode, ConvertsEverySaveKeepsThePairOnARefusalAndEndsOnASignal) {
 
         // A save the converter refuses leaves the earlier pair whole.
         save_by_rename("<?xml version=\"1.0\"?>\n<map>\n", dir.file("maps/a.tmx"));
-        ASSERT_TRUE(wait_until([&] { return watcher.err_so_far().find("Cannot convert") != std::string::npos; }));
+        ASSERT_TRUE(
+            wait_until([&] { return watcher.err_so_far().find("Cannot convert") != std::string::npos; }));
         EXPECT_EQ(read_file(dir.file("maps/a.txt")), read_file(data("two_layers/expected.txt")));
         EXPECT_EQ(read_file(dir.file("maps/a.pyxm")), read_file(data("two_layers/expected.pyxm")));
 
@@ -82,19 +88,22 @@ TEST(WatchMode, ConvertsEverySaveKeepsThePairOnARefusalAndEndsOnASignal) {
         EXPECT_EQ(count_of(run.out, " -> "), 3u) << run.out;  // nothing for notes.txt or the outputs
         // Nothing left behind but the maps, the notes and the outputs.
         size_t files = 0;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.path())) files += entry.is_regular_file();
+        for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+            files += entry.is_regular_file();
         EXPECT_EQ(files, 7u);
     }
 }
 
 TEST(WatchMode, MapsOfAFolderAreKnownByTheirExtension) {
     for (const char* name : {"a.tmx", "b.tmj", "c.json"}) EXPECT_TRUE(app::has_map_extension(name)) << name;
-    for (const char* name : {"a.txt", "a.pyxm", "a.tmx.saving~", ".a.tmx.swp", "tmx"}) EXPECT_FALSE(app::has_map_extension(name)) << name;
+    for (const char* name : {"a.txt", "a.pyxm", "a.tmx.saving~", ".a.tmx.swp", "tmx"})
+        EXPECT_FALSE(app::has_map_extension(name)) << name;
 }
 
 TEST(WatchMode, AFolderThatCannotBeWatchedIsAUsageError) {
     test_support::TempDir dir;
-    converter_test::ProcessRun run = converter_test::run_program(converter_path(), {"--watch", dir.file("missing/a.tmx")});
+    converter_test::ProcessRun run =
+        converter_test::run_program(converter_path(), {"--watch", dir.file("missing/a.tmx")});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("cannot watch " + dir.file("missing/a.tmx")), std::string::npos) << run.err;
 }

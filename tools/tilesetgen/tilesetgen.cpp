@@ -15,10 +15,10 @@ constexpr int TILE = 16, TILES_ACROSS = 8, SIZE = TILE * TILES_ACROSS;
 struct Colour {
     int r, g, b;
 };
-constexpr Colour GROUNDS[TILES_ACROSS] = {{76, 150, 60},  {96, 160, 70},  {150, 118, 78}, {222, 200, 140},
-                                          {60, 110, 190}, {128, 128, 134}, {170, 70, 60}, {120, 84, 50}};
-constexpr Colour SPECKLES[TILES_ACROSS] = {{52, 120, 44},   {235, 220, 90},  {120, 92, 60}, {200, 176, 120},
-                                           {150, 190, 235}, {96, 96, 102},   {130, 50, 44}, {90, 62, 36}};
+constexpr Colour GROUNDS[TILES_ACROSS] = {{76, 150, 60},  {96, 160, 70},   {150, 118, 78}, {222, 200, 140},
+                                          {60, 110, 190}, {128, 128, 134}, {170, 70, 60},  {120, 84, 50}};
+constexpr Colour SPECKLES[TILES_ACROSS] = {{52, 120, 44},   {235, 220, 90}, {120, 92, 60}, {200, 176, 120},
+                                           {150, 190, 235}, {96, 96, 102},  {130, 50, 44}, {90, 62, 36}};
 
 uint32_t hash(uint32_t x) {
     x ^= x >> 16;

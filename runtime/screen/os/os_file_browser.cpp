@@ -74,9 +74,7 @@ struct Browser {
 
     Browser(const FilterPairs& f, bool o) : filters(f), open(o) { reload(); }
 
-    std::string patterns() const {
-        return filter < filters.size() ? filters[filter].second : std::string();
-    }
+    std::string patterns() const { return filter < filters.size() ? filters[filter].second : std::string(); }
     void reload() {
         entries = list_folder(folder, patterns());
         selected = std::clamp(selected, 0, static_cast<int>(entries.size()) - 1);
@@ -84,8 +82,7 @@ struct Browser {
     }
     void enter(const std::string& sub) {
         // The current folder follows the browsing, as with the desktop dialogs.
-        const std::string target = sub == ".." ? fs::path(folder).parent_path().string()
-                                               : join(folder, sub);
+        const std::string target = sub == ".." ? fs::path(folder).parent_path().string() : join(folder, sub);
         if (chdir(target.c_str()) != 0) return;
         folder = current_folder();
         selected = top = 0;
@@ -111,43 +108,58 @@ struct Browser {
     bool take_key(const KeyPress& press, int rows, std::string& chosen, bool& result) {
         const int count = static_cast<int>(entries.size());
         switch (press.scan_code) {
-        case KEY_ESCAPE: return true;
-        case KEY_RETURN:
-        case KEY_PAD_ENTER:
-            if (!open && !name.empty()) {
-                chosen = join(folder, name);
-                return result = true;
+            case KEY_ESCAPE:
+                return true;
+            case KEY_RETURN:
+            case KEY_PAD_ENTER:
+                if (!open && !name.empty()) {
+                    chosen = join(folder, name);
+                    return result = true;
+                }
+                return result = activate(chosen);
+            case KEY_BACKSPACE:
+                if (!open && !name.empty())
+                    name.pop_back();
+                else
+                    enter("..");
+                break;
+            case KEY_TAB:
+                if (!filters.empty()) {
+                    filter = (filter + 1) % filters.size();
+                    selected = top = 0;
+                    reload();
+                }
+                break;
+            case KEY_UP:
+                --selected;
+                break;
+            case KEY_DOWN:
+                ++selected;
+                break;
+            case KEY_PAGE_UP:
+                selected -= rows;
+                break;
+            case KEY_PAGE_DOWN:
+                selected += rows;
+                break;
+            case KEY_HOME:
+                selected = 0;
+                break;
+            case KEY_END:
+                selected = count - 1;
+                break;
+            default: {
+                const int ch = press_char(press);
+                if (!open && ch >= 32 && name.size() + 1 < FILE_REQUESTER_BUFFER)
+                    name += static_cast<char>(ch);
+                break;
             }
-            return result = activate(chosen);
-        case KEY_BACKSPACE:
-            if (!open && !name.empty()) name.pop_back();
-            else enter("..");
-            break;
-        case KEY_TAB:
-            if (!filters.empty()) {
-                filter = (filter + 1) % filters.size();
-                selected = top = 0;
-                reload();
-            }
-            break;
-        case KEY_UP: --selected; break;
-        case KEY_DOWN: ++selected; break;
-        case KEY_PAGE_UP: selected -= rows; break;
-        case KEY_PAGE_DOWN: selected += rows; break;
-        case KEY_HOME: selected = 0; break;
-        case KEY_END: selected = count - 1; break;
-        default: {
-            const int ch = press_char(press);
-            if (!open && ch >= 32 && name.size() + 1 < FILE_REQUESTER_BUFFER) name += static_cast<char>(ch);
-            break;
-        }
         }
         keep_selection_in_view(rows);
         return false;
     }
     int list_rows(double cell_h) const {
-        const int rows = static_cast<int>(window_state().screen_height / cell_h) - HEADER_ROWS -
-                         FOOTER_ROWS;
+        const int rows = static_cast<int>(window_state().screen_height / cell_h) - HEADER_ROWS - FOOTER_ROWS;
         return std::max(rows, 1);
     }
     void draw(double cell_w, double cell_h) const {
@@ -171,8 +183,10 @@ struct Browser {
             line((i == selected ? "> " : "  ") + e.name + (e.folder && e.name != ".." ? "/" : ""));
         }
         row = HEADER_ROWS + rows + 1;
-        if (!open) line("Name: " + name + "_");
-        else ++row;
+        if (!open)
+            line("Name: " + name + "_");
+        else
+            ++row;
         line("Return: open  Esc: cancel");
     }
 };
@@ -200,8 +214,10 @@ std::vector<BrowserEntry> list_folder(const std::string& folder, const std::stri
         const std::string entry_name = it->path().filename().string();
         if (entry_name.empty() || entry_name[0] == '.') continue;  // hidden
         std::error_code type_error;
-        if (it->is_directory(type_error)) folders.push_back({entry_name, true});
-        else if (matches_patterns(entry_name, patterns)) files.push_back({entry_name, false});
+        if (it->is_directory(type_error))
+            folders.push_back({entry_name, true});
+        else if (matches_patterns(entry_name, patterns))
+            files.push_back({entry_name, false});
     }
     const auto by_name = [](const BrowserEntry& a, const BrowserEntry& b) { return a.name < b.name; };
     std::sort(folders.begin(), folders.end(), by_name);

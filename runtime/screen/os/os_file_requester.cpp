@@ -22,8 +22,10 @@ void return_to(const char* folder) {
 }
 
 void restore_window() {
-    if (process_state().fullscreen != 0) enter_fullscreen();
-    else leave_fullscreen();
+    if (process_state().fullscreen != 0)
+        enter_fullscreen();
+    else
+        leave_fullscreen();
 }
 }  // namespace
 

@@ -51,8 +51,7 @@ void get_library_function(const DynString& library, const DynString& function, v
     LibraryCache& cache = library_cache();
     void* handle = nullptr;
     for (size_t i = 0; i < cache.names.size(); ++i) {
-        if (cache.names[i].length == key.length &&
-            compare_raw(cache.names[i], key.text_of()) == 0) {
+        if (cache.names[i].length == key.length && compare_raw(cache.names[i], key.text_of()) == 0) {
             handle = cache.handles[i];
             break;
         }

@@ -22,9 +22,9 @@ void get_library_function(const DynString& library, const DynString& function, v
 
 // Every library loaded so far; freed at process exit.
 struct LibraryCache {
-    std::vector<DynString> names;   // lower-case
+    std::vector<DynString> names;  // lower-case
     std::vector<void*> handles;
-    int loads = 0;                  // successful loads, for figures and tests
+    int loads = 0;  // successful loads, for figures and tests
     bool exit_hook = false;
 };
 LibraryCache& library_cache();

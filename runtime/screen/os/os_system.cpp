@@ -36,9 +36,12 @@ bool read_machine_serial(uint32_t& serial) {
     for (size_t i = 0; i < 8; ++i) {
         const char c = line[i];
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0) return false;
         value = value * 16 + static_cast<uint32_t>(digit);
     }
@@ -117,8 +120,8 @@ DynString platform_info(const DynString& key) {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
         localtime_r(&now, &local);
-        return time_text(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                         local.tm_min, local.tm_sec);
+        return time_text(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                         local.tm_sec);
     }
     return DynString("NO_DATA");
 }

@@ -72,8 +72,7 @@ bool open_video(VideoPlayer& p, const char* path) {
     if (p.stream < 0 || decoder == nullptr) return false;
     p.codec = avcodec_alloc_context3(decoder);
     if (p.codec == nullptr) return false;
-    if (avcodec_parameters_to_context(p.codec, p.format->streams[p.stream]->codecpar) < 0)
-        return false;
+    if (avcodec_parameters_to_context(p.codec, p.format->streams[p.stream]->codecpar) < 0) return false;
     if (avcodec_open2(p.codec, decoder, nullptr) != 0) return false;
     if (p.codec->width <= 0 || p.codec->height <= 0) return false;
     p.frame = av_frame_alloc();
@@ -117,8 +116,8 @@ double frame_seconds(const VideoPlayer& p) {
 
 void draw_frame(VideoPlayer& p, const VideoRect& rect, int client_w, int client_h) {
     const int w = p.frame->width, h = p.frame->height;
-    p.scaler = sws_getCachedContext(p.scaler, w, h, static_cast<AVPixelFormat>(p.frame->format),
-                                    w, h, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    p.scaler = sws_getCachedContext(p.scaler, w, h, static_cast<AVPixelFormat>(p.frame->format), w, h,
+                                    AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (p.scaler == nullptr) return;
     p.rgba.resize(static_cast<size_t>(w) * h * 4);
     uint8_t* planes[4] = {p.rgba.data(), nullptr, nullptr, nullptr};

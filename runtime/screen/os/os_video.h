@@ -27,7 +27,7 @@ VideoRect fit_video_rect(int source_width, int source_height, int client_width, 
 // What the last play_video call did (figures and tests).
 struct VideoStats {
     int frames_shown = 0;
-    int loops = 0;          // times the video started again from the beginning
+    int loops = 0;  // times the video started again from the beginning
     bool ended_by_input = false;
     VideoRect rect;
 };

@@ -106,9 +106,7 @@ void print_text(const DynString& text, double x, double y) {
               static_cast<float>(y), 0.0f);
 }
 
-void print_number(double value, double x, double y) {
-    print_text(number_to_text(value), x, y);
-}
+void print_number(double value, double x, double y) { print_text(number_to_text(value), x, y); }
 
 void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, float y, float z) {
     if (!engine || !text || !*text || font < 0 || font >= FONT_COUNT) return;

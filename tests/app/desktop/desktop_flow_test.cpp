@@ -33,14 +33,18 @@ std::string write_dialog_script(const test_support::TempDir& dir, const std::vec
     EXPECT_TRUE(test_support::write_file(dir.file("answers.txt"), list));
     std::string script = dir.file("dialog.sh");
     EXPECT_TRUE(test_support::write_file(script,
-        "#!/bin/sh\n"
-        "pwd -P >> '" + dir.file("where.log") + "'\n"
-        "cd '" + dir.path().string() + "' || exit 2\n"
-        "echo call >> calls.log\n"
-        "n=$(wc -l < calls.log)\n"
-        "answer=$(sed -n \"${n}p\" answers.txt)\n"
-        "[ -n \"$answer\" ] || exit 1\n"
-        "echo \"$answer\"\n"));
+                                         "#!/bin/sh\n"
+                                         "pwd -P >> '" +
+                                             dir.file("where.log") +
+                                             "'\n"
+                                             "cd '" +
+                                             dir.path().string() +
+                                             "' || exit 2\n"
+                                             "echo call >> calls.log\n"
+                                             "n=$(wc -l < calls.log)\n"
+                                             "answer=$(sed -n \"${n}p\" answers.txt)\n"
+                                             "[ -n \"$answer\" ] || exit 1\n"
+                                             "echo \"$answer\"\n"));
     fs::permissions(script, fs::perms::owner_all);
     return script;
 }
@@ -53,13 +57,15 @@ void push_key(int code, bool down) {
 }
 
 bool wait_for(const std::string& path) {
-    for (int i = 0; i < 3000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 3000 && !fs::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return fs::exists(path);
 }
 
 // Runs the program's desktop entry with the keys a user would press once each report is up.
 // `window` names maps for the window mode, relative to `folder`.
-[[noreturn]] void run_desktop(const std::string& dialog, std::vector<std::pair<std::string, std::vector<std::pair<int, bool>>>> steps,
+[[noreturn]] void run_desktop(const std::string& dialog,
+                              std::vector<std::pair<std::string, std::vector<std::pair<int, bool>>>> steps,
                               const std::vector<std::string>& window = {}, const std::string& folder = "") {
     setenv("RUNTIME_FILE_DIALOG", dialog.c_str(), 1);
     if (!folder.empty()) fs::current_path(folder);
@@ -92,9 +98,12 @@ TEST(DesktopFlow, ReturnGivesTheNextFileAndAnotherKeyTheEnd) {
                 ::testing::ExitedWithCode(0), "");
     // Two dialogs, two conversions; the second has its own layer count.
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\ncall\n");
-    EXPECT_EQ(test_support::read_file(dir.file("first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
-    EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
-    EXPECT_EQ(test_support::read_file(dir.file("second.pyxm")), test_support::read_file((golden("one_layer") / "expected.pyxm").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("first.pyxm")),
+              test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("second.txt")),
+              test_support::read_file((golden("one_layer") / "expected.txt").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("second.pyxm")),
+              test_support::read_file((golden("one_layer") / "expected.pyxm").string()));
 }
 
 TEST(WindowMaps, QueuedMapsComeFirstAsAbsolutePathsThenTheDialog) {
@@ -127,21 +136,26 @@ TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
     std::string dialog = write_dialog_script(dir, {dir.file("second.tmx")});
     // Given relative to the folder the program starts in, which start-up leaves.
-    EXPECT_EXIT(run_desktop(dialog, {{dir.file("maps/first.pyxm"), {{app::RETURN_KEY, true}}},
-                                     {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
+    EXPECT_EXIT(run_desktop(dialog,
+                            {{dir.file("maps/first.pyxm"), {{app::RETURN_KEY, true}}},
+                             {dir.file("second.pyxm"), {{app::RETURN_KEY, false}, {KEY_A, true}}}},
                             {"maps/first.tmx"}, dir.path().string()),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
-    EXPECT_EQ(test_support::read_file(dir.file("where.log")), fs::canonical(dir.path() / "maps").string() + "\n");
-    EXPECT_EQ(test_support::read_file(dir.file("maps/first.pyxm")), test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
-    EXPECT_EQ(test_support::read_file(dir.file("second.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("where.log")),
+              fs::canonical(dir.path() / "maps").string() + "\n");
+    EXPECT_EQ(test_support::read_file(dir.file("maps/first.pyxm")),
+              test_support::read_file((golden("two_layers") / "expected.pyxm").string()));
+    EXPECT_EQ(test_support::read_file(dir.file("second.txt")),
+              test_support::read_file((golden("one_layer") / "expected.txt").string()));
 }
 
 TEST(DesktopFlow, AnyOtherKeyAfterAWindowMapEndsWithoutTheDialog) {
     test_support::TempDir dir;
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("only.tmx"));
     std::string dialog = write_dialog_script(dir, {});
-    EXPECT_EXIT(run_desktop(dialog, {{dir.file("only.pyxm"), {{KEY_A, true}}}}, {dir.file("only.tmx"), dir.file("never.tmx")}),
+    EXPECT_EXIT(run_desktop(dialog, {{dir.file("only.pyxm"), {{KEY_A, true}}}},
+                            {dir.file("only.tmx"), dir.file("never.tmx")}),
                 ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(fs::exists(dir.file("calls.log")));
 }
@@ -206,7 +220,8 @@ TEST(DesktopReport, RefusalsAndWarningsBecomeLinesThatFitTheScreen) {
 TEST(DesktopReport, TheReportScreenCanBeSaved) {
     test_support::TempDir dir;
     fs::copy_file(golden("two_layers") / "map.tmx", dir.file("village.tmx"));
-    EXPECT_EXIT(draw_and_save_report(dir.file("village.tmx"), dir.file("report.png")), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(draw_and_save_report(dir.file("village.tmx"), dir.file("report.png")),
+                ::testing::ExitedWithCode(0), "");
     std::string png = test_support::read_file(dir.file("report.png"));
     ASSERT_GT(png.size(), 1000u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
@@ -236,7 +251,8 @@ TEST(DesktopFlow, AFileTheConverterDidNotWriteIsReplacedOnlyAfterY) {
                                 {dir.file("first.tmx"), dir.file("level.tmx")}),
                     ::testing::ExitedWithCode(0), "");
         if (answer == app::Y_KEY) {
-            EXPECT_EQ(test_support::read_file(dir.file("level.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
+            EXPECT_EQ(test_support::read_file(dir.file("level.txt")),
+                      test_support::read_file((golden("one_layer") / "expected.txt").string()));
         } else {
             EXPECT_EQ(test_support::read_file(dir.file("level.txt")), "my notes\n");
             EXPECT_FALSE(fs::exists(dir.file("level.pyxm")));

@@ -80,8 +80,7 @@ TEST(DialogArguments, ZenityGetsTheFilterPairs) {
     request.filters = {{"TMX", "*.tmx"}, {"All", "*.*"}, {"Pictures", "*.bmp;*.png"}};
     request.folder = "/home/user/maps";
     auto args = platform::zenity_arguments("zenity", request);
-    EXPECT_EQ(args, (std::vector<std::string>{"zenity", "--file-selection",
-                                              "--filename=/home/user/maps/",
+    EXPECT_EQ(args, (std::vector<std::string>{"zenity", "--file-selection", "--filename=/home/user/maps/",
                                               "--file-filter=TMX | *.tmx", "--file-filter=All | *",
                                               "--file-filter=Pictures | *.bmp *.png"}));
     request.open = false;
@@ -95,8 +94,7 @@ TEST(DialogArguments, KdialogGetsPatternsFirst) {
     request.filters = {{"TMX", "*.tmx"}, {"All", "*.*"}};
     request.folder = "/maps";
     const auto args = platform::kdialog_arguments("kdialog", request);
-    EXPECT_EQ(args, (std::vector<std::string>{"kdialog", "--getopenfilename", "/maps/",
-                                              "*.tmx|TMX\n*|All"}));
+    EXPECT_EQ(args, (std::vector<std::string>{"kdialog", "--getopenfilename", "/maps/", "*.tmx|TMX\n*|All"}));
 }
 
 class ScriptedDialog : public OsRuntime {

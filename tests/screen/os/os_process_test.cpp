@@ -46,8 +46,7 @@ TEST(RunProcess, QuotedWordsReachTheProgramWhole) {
     ASSERT_EQ(chmod(script.c_str(), 0755), 0);
     setenv("OUT", out.c_str(), 1);
     double exit_code = -1;
-    ASSERT_EQ(run_process(DynString((script + " \"two words\" three").c_str()), 1, 0, exit_code),
-              1.0);
+    ASSERT_EQ(run_process(DynString((script + " \"two words\" three").c_str()), 1, 0, exit_code), 1.0);
     EXPECT_EQ(test_support::read_file(out), "two words|three|");
 }
 

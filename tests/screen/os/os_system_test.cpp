@@ -19,9 +19,7 @@ namespace {
 
 std::string text(const DynString& s) { return s.text_of(); }
 
-bool ptrace_attach_for_test(pid_t child) {
-    return ptrace(PTRACE_ATTACH, child, nullptr, nullptr) == 0;
-}
+bool ptrace_attach_for_test(pid_t child) { return ptrace(PTRACE_ATTACH, child, nullptr, nullptr) == 0; }
 void ptrace_continue_for_test(pid_t child, int signal) {
     // The attach stop is ours; other signals go on to the child.
     const long pass = signal == SIGSTOP ? 0 : signal;
@@ -44,8 +42,8 @@ TEST(PlatformInfo, IdIsTheMachineSerialMaskedInMemoryOrder) {
         serial = static_cast<uint32_t>(std::stoul(line.substr(0, 8), nullptr, 16));
     const uint32_t masked = serial ^ MACHINE_ID_MASK;
     char expected[9];
-    std::snprintf(expected, sizeof expected, "%02X%02X%02X%02X", masked & 0xFF,
-                  (masked >> 8) & 0xFF, (masked >> 16) & 0xFF, masked >> 24);
+    std::snprintf(expected, sizeof expected, "%02X%02X%02X%02X", masked & 0xFF, (masked >> 8) & 0xFF,
+                  (masked >> 16) & 0xFF, masked >> 24);
     EXPECT_EQ(text(platform_info(DynString("ID"))), expected);
     EXPECT_EQ(text(platform_info(DynString("id"))), expected);
 }

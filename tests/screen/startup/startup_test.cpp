@@ -99,8 +99,8 @@ TEST_F(Startup, BringsTheRuntimeUpInOrder) {
                       packed_archive_records().records[0].archive_path.empty(),
                   11, "archive records set");
             check(font_state().current_font == 0, 12, "font 0");
-            check(window_state().screen_width == 640 && window_state().screen_height == 480,
-                  13, "screen size");
+            check(window_state().screen_width == 640 && window_state().screen_height == 480, 13,
+                  "screen size");
             check(sound_system() != nullptr && sound_system()->device.started &&
                       sound_system()->device.window == window_state().window,
                   14, "sound started on the window");
@@ -153,8 +153,7 @@ TEST_F(Startup, NoWindowStopsTheSequence) {
             std::fflush(stdout);
             check(test_support::read_file(out).empty(), 1, "no Init OK");
             check(input_state() == nullptr && net_session() == nullptr, 2, "no input state");
-            check(test_support::read_file(error_log_path()) == "old line\r\n", 3,
-                  "log untouched");
+            check(test_support::read_file(error_log_path()) == "old line\r\n", 3, "log untouched");
             check(current_folder() == before, 4, "folder unchanged");
             _exit(0);
         },

@@ -33,13 +33,15 @@ TEST(BuiltInFont, GlyphWordOfAMatchesItsRows) {
     EXPECT_EQ(BUILTIN_GLYPHS['A' - 32], 10828110u);
     const char* rows[6] = {".###.", ".#.#.", ".###.", ".#.#.", ".#.#.", "....."};
     for (int r = 0; r < 6; ++r)
-        for (int c = 0; c < 5; ++c) EXPECT_EQ(builtin_glyph_lit('A', c, r), rows[r][c] == '#') << r << "," << c;
+        for (int c = 0; c < 5; ++c)
+            EXPECT_EQ(builtin_glyph_lit('A', c, r), rows[r][c] == '#') << r << "," << c;
 }
 
 TEST(BuiltInFont, EveryPrintableCharacterButSpaceHasAGlyphOfItsOwn) {
     for (int a = 33; a < 128; ++a) {
         EXPECT_NE(BUILTIN_GLYPHS[a - 32], 0u) << a;
-        for (int b = a + 1; b < 128; ++b) EXPECT_NE(BUILTIN_GLYPHS[a - 32], BUILTIN_GLYPHS[b - 32]) << a << " " << b;
+        for (int b = a + 1; b < 128; ++b)
+            EXPECT_NE(BUILTIN_GLYPHS[a - 32], BUILTIN_GLYPHS[b - 32]) << a << " " << b;
     }
     EXPECT_EQ(BUILTIN_GLYPHS[0], 0u);
 }
@@ -96,8 +98,8 @@ TEST_F(Fonts, TextStartsAtTheCeilingOfXAndAdvancesOneCell) {
     load_font(DynString(""), 0);
     fill_rect(0, 0, 100, 40, BLUE);
     print_text(DynString("AA"), 10.2, 20);
-    const int top = 20 + 1;  // glyph row 0 is cell row 1
-    EXPECT_EQ(pixel(11, top), BLUE);      // cell column 0: transparent
+    const int top = 20 + 1;                // glyph row 0 is cell row 1
+    EXPECT_EQ(pixel(11, top), BLUE);       // cell column 0: transparent
     EXPECT_EQ(pixel(12, top), 0x080808u);  // outline
     EXPECT_EQ(pixel(13, top), WHITE);
     EXPECT_EQ(pixel(19, top), BLUE);
@@ -214,7 +216,8 @@ TEST(ShippedFont, MatchesItsGeneratorAndDrawsTheWholeLatin1Range) {
     for (int code = 160; code < 256; ++code) {
         std::string lit;  // the glyph's own pixels: lightest shades, not outline or black
         for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 8; ++x) lit += font.pixel(code % 16 * 8 + x, code / 16 * 16 + y)[0] > 128 ? '#' : '.';
+            for (int x = 0; x < 8; ++x)
+                lit += font.pixel(code % 16 * 8 + x, code / 16 * 16 + y)[0] > 128 ? '#' : '.';
         if (code > 160) {
             EXPECT_NE(lit.find('#'), std::string::npos) << code;
         }
