@@ -45,6 +45,8 @@ function convert(map, fileName) {
     var result = run(CONVERTER, ['--to', fileName, '--', source]);
     if (folder !== '') run('rm', ['-rf', folder]);
     var text = result.err.trim();
+    // Refusals and warnings name the temporary copy; the designer knows the map by its own name.
+    if (folder !== '') text = text.split(source).join(map.fileName || 'the map');
     if (result.status === 0) {
         // The warnings: what the outputs do not carry.
         if (text !== '') {
@@ -54,8 +56,6 @@ function convert(map, fileName) {
         return undefined;
     }
     if (result.status === -1 && text === '') text = 'cannot run ' + CONVERTER + ' (is it installed?)';
-    // The refusal names the temporary copy; the designer knows the map by its own name.
-    if (folder !== '') text = text.split(source).join(map.fileName || 'the map');
     if (text === '') text = CONVERTER + ' ended with status ' + result.status;
     print(text);
     return text;
