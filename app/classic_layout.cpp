@@ -14,14 +14,14 @@ namespace app {
 
 namespace {
 
-constexpr size_t QUOTE_SKIP_KEEP = 255;       // the original steps keep 255 characters per skip
+constexpr size_t QUOTE_SKIP_KEEP = 255;         // the line steps keep 255 characters per skip
 constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // sizes must fit the 16-bit words unchanged
 constexpr size_t READ_CHUNK = 1 << 20;
 
 bool is_space_or_tab(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim_spaces(std::string_view text) {
-    // Only blanks: the original steps keep tabs, so a tab makes the line not classic.
+    // Only blanks: the line steps keep tabs, so a tab makes the line not classic.
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return text;
@@ -99,7 +99,7 @@ bool parse_start_tag(std::string_view line, std::string_view element, bool allow
     return true;
 }
 
-// The original steps' cuts: skip past a quote, then take up to the next one.
+// The line steps' cuts: skip past a quote, then take up to the next one.
 struct QuoteCutter {
     std::string_view work;
     void skip() {
@@ -219,7 +219,7 @@ bool ClassicLayoutCheck::check_map_line(std::string_view line) {
         }
     }
     if (sizes[2] == 0 || sizes[3] == 0) return refuse("a tile size of 0");
-    // The original steps must cut exactly these values out of the line.
+    // The line steps must cut exactly these values out of the line.
     QuoteCutter cut{line};
     cut.skip();
     bool same = cut.take() == attributes[0].value;
@@ -232,7 +232,7 @@ bool ClassicLayoutCheck::check_map_line(std::string_view line) {
         }
         same = same && cut.take() == attributes[2 + i].value;
     }
-    if (!same) return refuse("the original steps would cut other values out of the map line");
+    if (!same) return refuse("the line steps would cut other values out of the map line");
     cells_per_layer_ = sizes[0] * sizes[1];
     open_elements_.assign(1, "map");
     stage_ = Stage::tileset_line;
@@ -249,7 +249,7 @@ bool ClassicLayoutCheck::check_tileset_line(std::string_view line) {
     if (!canonical_number(attributes[0].value, 0xFFFFFFFFull, first_gid)) return refuse("a first gid that is not a whole number");
     QuoteCutter cut{line};
     cut.skip();
-    if (cut.take() != attributes[0].value) return refuse("the original steps would cut another first gid");
+    if (cut.take() != attributes[0].value) return refuse("the line steps would cut another first gid");
     if (balance_tags(line) != nullptr) return refuse("the tileset line is not one whole tag");
     stage_ = Stage::body;
     return true;

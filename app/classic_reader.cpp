@@ -76,8 +76,39 @@ std::string attribute_value(std::string_view line, std::string_view name) {
 }
 
 // What the first pass learns.
+// What the outputs will not carry, seen in the lines the steps skip: an element is known by
+// its opening on a line, as the writer puts one element on each line.
+class ClassicFeatureCount {
+public:
+    explicit ClassicFeatureCount(MapFeatures& features) : f_(features) {}
+    void add_skipped_line(std::string_view line) {
+        const bool object_layer = contains(line, "<objectgroup");
+        const bool layer = object_layer || contains(line, "<layer") || contains(line, "<imagelayer") ||
+                           contains(line, "<group");
+        if (layer) {
+            in_layer_ = true;
+            if (contains(line, "visible=\"0\"")) ++f_.hidden_layers;
+            if (object_layer) ++f_.object_layers;
+            if (contains(line, "<imagelayer")) ++f_.image_layers;
+        } else if (contains(line, "<object ") || contains(line, "<object>") || contains(line, "<object/")) {
+            ++f_.objects;
+            in_layer_ = false;  // properties from here on are the object's
+        } else if (contains(line, "<properties") && in_layer_) {
+            ++f_.layers_with_properties;
+            in_layer_ = false;
+        } else if (contains(line, "<tileset") || contains(line, "<data")) {
+            in_layer_ = false;
+        }
+    }
+
+private:
+    MapFeatures& f_;
+    bool in_layer_ = false;  // a layer opened, and neither its data nor an object began since
+};
+
 struct FirstPass {
     uint64_t lines = 0;
+    int64_t tilesets = 0;
     uint64_t data_end_lines = 0;  // lines holding "</data>": the layer count
     bool map_end_found = false;   // a "</map>" line where the body looks for it
     std::string first, map, tileset;
@@ -128,6 +159,7 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, Classi
         else if (first.lines == 1) first.map.assign(line);
         else if (first.lines == 2) first.tileset.assign(line);
         if (contains(line, "</data>")) ++first.data_end_lines;
+        if (contains(line, "<tileset")) ++first.tilesets;
         if (first.lines >= 3 && !first.map_end_found && contains(line, "</map>")) first.map_end_found = true;
         ++first.lines;
         // A file that is not classic goes elsewhere: no need to read further.
@@ -165,6 +197,8 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, Classi
     summary.tile_width = whole_value(values.tile_width);
     summary.tile_height = whole_value(values.tile_height);
     summary.layers = static_cast<int64_t>(first.data_end_lines);
+    summary.features.orientation = attribute_value(first.map, "orientation");
+    summary.features.tilesets = first.tilesets;
 
     sink.add(first.first);
     sink.add("<" + values.version + ">");
@@ -183,6 +217,7 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, Classi
     for (int i = 0; i < 3; ++i) reader.next(line);
     std::string work;
     std::string layer_name;
+    ClassicFeatureCount features(summary.features);
     bool finished = false;
     while (!finished && reader.next(line)) {
         if (contains(line, "</map>")) {
@@ -215,6 +250,7 @@ ReadOutcome read_classic_layout(const std::string& path, EntrySink& sink, Classi
             used = true;
         }
         if (used) continue;
+        features.add_skipped_line(line);
         // Skipped lines: keep track of layers to name one whose tiles stay encoded.
         if (contains(line, "<layer")) {
             layer_name = attribute_value(line, "name");

@@ -9,7 +9,7 @@
 
 namespace app {
 
-// The text the map line's quoted values give, cut as the original steps cut them.
+// The text the map line's quoted values give, cut as the line steps cut them.
 struct MapLineValues {
     bool complete = false;  // every step found its double quote
     std::string version, width, height, tile_width, tile_height;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/classic_reader.h"
+#include "app/feature_warnings.h"
 #include "app/json_reader.h"
 #include "app/map_file.h"
 #include "app/output_writer.h"
@@ -87,16 +88,37 @@ private:
     std::multimap<std::pair<dev_t, ino_t>, size_t> by_inode_;
 };
 
+// A refusal said in the designer's words: a file that is no map at all (a picture, notes,
+// a tileset) is "not a map: ...", not a parser's complaint.
+std::string refusal_for(const std::string& start, const std::string& reason) {
+    const std::string not_a_map = "the file is not a map: ";
+    if (reason.starts_with(not_a_map)) return "not a map: " + reason.substr(not_a_map.size());
+    if (!reason.starts_with("the file is not well-formed XML")) return reason;
+    size_t at = start.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < start.size() && std::string_view(" \t\r\n").find(start[at]) != std::string_view::npos) ++at;
+    if (at < start.size() && start[at] == '<') return reason;  // XML gone wrong: the parser says where
+    if (start.starts_with("\x89PNG")) return "not a map: it is a PNG image";
+    if (start.find('\0') != std::string::npos) return "not a map: it is a binary file";
+    return at == start.size() ? "not a map: it is empty" : "not a map: it is neither XML nor JSON";
+}
+
 // A file opening a JSON object is read as a JSON map. Classic-layout maps go through the
 // original line steps; every other map is read by element names. The layout is decided
 // during the line reader's first pass.
 ReadOutcome read_map(const MapFile& map, const std::string& path, EntrySink& sink) {
     std::string start, reason;
-    if (map.read_start(64, start, reason) && starts_like_json(start)) return read_json_map(path, sink);
-    ClassicLayoutCheck check;
-    ReadOutcome outcome = read_classic_layout(path, sink, &check);
-    if (outcome.ok || !outcome.reason.empty() || check.follows()) return outcome;
-    return read_by_element_names(path, sink);
+    const bool started = map.read_start(64, start, reason);
+    ReadOutcome outcome;
+    if (started && starts_like_json(start)) {
+        outcome = read_json_map(path, sink);
+    } else {
+        ClassicLayoutCheck check;
+        outcome = read_classic_layout(path, sink, &check);
+        if (!outcome.ok && outcome.reason.empty() && !check.follows())
+            outcome = read_by_element_names(path, sink);
+    }
+    if (!outcome.ok) outcome.reason = refusal_for(start, outcome.reason);
+    return outcome;
 }
 
 }  // namespace
@@ -121,6 +143,14 @@ OutputNames derive_output_names(const std::string& input_path, const std::string
     }
     const fs::path folder = output_folder.empty() ? input.parent_path() : fs::path(output_folder);
     return {(folder / text_name).string(), (folder / binary_name).string()};
+}
+
+OutputNames outputs_named_by_text(const std::string& text_path) {
+    const std::string ending = ".txt";
+    const std::string name = fs::path(text_path).filename().string();
+    const bool ends_txt = name.size() > ending.size() && name.ends_with(ending);
+    return {text_path,
+            (ends_txt ? text_path.substr(0, text_path.size() - ending.size()) : text_path) + ".pyxm"};
 }
 
 std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const std::string& output_folder) {
@@ -153,11 +183,12 @@ std::vector<PlannedMap> plan_run(const std::vector<std::string>& inputs, const s
     return plan;
 }
 
-ConversionResult convert_map(const std::string& input_path, const std::string& output_folder) {
-    return convert_map_to(input_path, derive_output_names(input_path, output_folder));
+ConversionResult convert_map(const std::string& input_path, const std::string& output_folder,
+                             Replace replace) {
+    return convert_map_to(input_path, derive_output_names(input_path, output_folder), replace);
 }
 
-ConversionResult convert_map_to(const std::string& input_path, const OutputNames& outputs) {
+ConversionResult convert_map_to(const std::string& input_path, const OutputNames& outputs, Replace replace) {
     ConversionResult result;
     result.outputs = outputs;
     try {
@@ -173,13 +204,20 @@ ConversionResult convert_map_to(const std::string& input_path, const OutputNames
         if (!map.open(input_path, result.reason)) return result;
         OutputWriter writer;
         if (!writer.begin(outputs.text_path, outputs.binary_path, result.reason)) return result;
-        ReadOutcome outcome = read_map(map, input_path, writer);
+        MapFeatures tile_numbers;
+        TileNumberCount counting(writer, tile_numbers);
+        ReadOutcome outcome = read_map(map, input_path, counting);
         result.summary = outcome.summary;
+        result.summary.features.flipped_tiles = tile_numbers.flipped_tiles;
+        result.summary.features.large_tiles = tile_numbers.large_tiles;
+        for (std::string& warning : feature_warnings(result.summary))
+            result.summary.warnings.push_back(std::move(warning));
         if (!outcome.ok) {
             result.reason = outcome.reason;
             return result;
         }
-        result.ok = writer.commit(result.reason);
+        result.ok = writer.commit(result.reason, replace == Replace::anything);
+        result.foreign_output = writer.foreign_output();
     } catch (const std::bad_alloc&) {
         result.ok = false;
         result.reason = "not enough memory to convert the map";

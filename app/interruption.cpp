@@ -11,8 +11,6 @@
 #include <climits>
 #include <cstring>
 
-#include "runtime/screen/os_process.h"
-
 namespace app {
 
 namespace {
@@ -28,6 +26,7 @@ struct InterruptionState {
     char paths[TEMPORARY_SLOTS][PATH_MAX] = {};
     std::atomic<int> hold{FREE};
     std::atomic<int> pending_signal{0};
+    std::atomic<InterruptionHook> before_exit{nullptr};
 };
 InterruptionState& interruption_state() {
     static InterruptionState state;
@@ -39,7 +38,7 @@ InterruptionState& interruption_state() {
     for (size_t i = 0; i < TEMPORARY_SLOTS; ++i) {
         if (state.slot_state[i].load() == SLOT_READY) ::unlink(state.paths[i]);
     }
-    runtime::signal_waited_program(signal_number);
+    if (InterruptionHook hook = state.before_exit.load()) hook(signal_number);
     _exit(128 + signal_number);
 }
 
@@ -56,8 +55,9 @@ void on_signal(int signal_number) {
 
 }  // namespace
 
-void install_interruption_handlers() {
-    interruption_state();  // built before any signal can need it
+void install_interruption_handlers(InterruptionHook before_exit) {
+    // Also builds the state before any signal can need it.
+    interruption_state().before_exit.store(before_exit);
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);

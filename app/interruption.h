@@ -7,9 +7,13 @@
 
 namespace app {
 
+// What the handlers do last, before the exit: hands the signal on to whatever the
+// program waits for (the front end's dialog). It must be async-signal-safe.
+using InterruptionHook = void (*)(int signal_number);
+
 // Installs the handlers (not for a signal the program was started with ignored); call
 // before the window library starts, which then keeps them.
-void install_interruption_handlers();
+void install_interruption_handlers(InterruptionHook before_exit = nullptr);
 
 // A temporary file the handlers remove; a slot number, or -1 when none is free (the file
 // then stays behind if the program is interrupted).

@@ -6,24 +6,21 @@
 // must; the emit pass hands on the entries.
 #include "app/json_reader.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <iterator>
 #include <memory>
 #include <new>
+#include <nlohmann/json.hpp>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "app/chunk_area.h"
+#include "app/json_byte_stream.h"
 #include "app/layer_decoder.h"
 #include "app/map_file.h"
-#include "app/tmx_reader.h"
+#include "app/reader_helpers.h"
 
 namespace app {
 
@@ -31,20 +28,12 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr size_t DEPTH_LIMIT = 256;
-constexpr size_t FIRST_LINE_BYTES = 1028;
-constexpr size_t TEXT_ENTRY_LIMIT = 255;
-constexpr uint64_t LARGEST_WORD_VALUE = 65535;
+constexpr size_t FIRST_LINE_BYTES = FIRST_LINE_LIMIT + 4;  // room for a byte-order mark and CR LF
 constexpr uint64_t GID_LIMIT = 0xFFFFFFFFull;
-constexpr const char* NO_MEMORY = "not enough memory to read the map";
-// One text or number larger than this is refused: the parser holds it whole, twice over.
-// Layer data is not held (it goes straight to the decoder), so this bounds names and such.
-constexpr uint64_t VALUE_LIMIT = uint64_t{8} << 20;
 
 enum class Pass { check, emit };
 // What an open object or array is to the reader; everything else is passed over.
-enum class Frame { root, tilesets, tileset, layers, layer, chunks, chunk, data, skip };
-
+enum class Frame { root, tilesets, tileset, layers, layer, chunks, chunk, data, objects, skip };
 
 // One layer object, in the order layers start in the file.
 struct LayerRecord {
@@ -53,10 +42,10 @@ struct LayerRecord {
     std::string encoding, compression;
     bool has_data = false;
     bool data_is_text = false;
-    uint64_t cells = 0;       // cells of the data, once known
-    std::string held_data;    // base64 data waiting for its compression (check pass)
+    uint64_t cells = 0;     // cells of the data, once known
+    std::string held_data;  // base64 data waiting for its compression (check pass)
     bool compression_seen = false;
-    bool decoded = false;     // counted on arrival, with this compression:
+    bool decoded = false;  // counted on arrival, with this compression:
     std::string decoded_compression;
 };
 
@@ -74,6 +63,7 @@ struct JsonMap {
     uint64_t tile_layers = 0;
     std::vector<Chunk> chunk_shapes;  // every chunk's position and size, cells left empty
     UsedArea area;
+    MapFeatures features;  // counted by the check pass
 };
 
 // Receives cells: to the sink as decimal entries, into a chunk, or only counted.
@@ -96,167 +86,6 @@ private:
     char digits_[16];
 };
 
-// Receives the characters of a diverted string, in pieces.
-class TextReceiver {
-public:
-    virtual ~TextReceiver() = default;
-    virtual void text_piece(std::string_view piece) = 0;
-};
-
-// The file's bytes for the parser, read through one large buffer. The parser would hold a
-// string value twice over while it reads it (its token and a copy for messages), so the
-// string that follows a layer's "data" key is diverted: its characters go to a receiver
-// and the parser sees an empty string.
-class JsonByteStream {
-public:
-    JsonByteStream(int fd) : fd_(fd), buffer_(READ_CHUNK) {}
-
-    // Called when the parser has just read the key: the value that follows, if a string,
-    // goes to the receiver.
-    void divert_next_string(TextReceiver* receiver) {
-        receiver_ = receiver;
-        divert_ = Divert::before_value;
-        diverted_ = false;
-    }
-    // Whether the last string was diverted (and so the parser saw it empty).
-    bool take_diverted() {
-        const bool was = diverted_;
-        diverted_ = false;
-        return was;
-    }
-    bool failed() const { return failed_; }
-    // Whether the file was cut short at a value larger than the limit.
-    bool value_too_large() const { return too_large_; }
-
-    // The parser's view: the next byte, or -1 at the end.
-    int peek() {
-        if (!ready_) {
-            next_ = watch(produce());
-            ready_ = true;
-        }
-        return next_;
-    }
-    void advance() {
-        peek();
-        ready_ = false;
-    }
-
-    class Iterator {
-    public:
-        using iterator_category = std::input_iterator_tag;
-        using value_type = char;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const char*;
-        using reference = char;
-        explicit Iterator(JsonByteStream* stream = nullptr) : stream_(stream) {}
-        char operator*() const { return static_cast<char>(stream_->peek()); }
-        Iterator& operator++() {
-            stream_->advance();
-            return *this;
-        }
-        bool operator==(const Iterator& other) const { return at_end() == other.at_end(); }
-        bool operator!=(const Iterator& other) const { return !(*this == other); }
-
-    private:
-        bool at_end() const { return stream_ == nullptr || stream_->peek() < 0; }
-        JsonByteStream* stream_;
-    };
-
-private:
-    enum class Divert { off, before_value, inside };
-
-    // Follows strings and other values (numbers, literals) in what the parser gets, and
-    // ends the file for it once one grows beyond the limit.
-    int watch(int c) {
-        if (c < 0 || too_large_) return too_large_ ? -1 : c;
-        if (in_string_) {
-            if (escaped_) escaped_ = false;
-            else if (c == '\\') escaped_ = true;
-            else if (c == '"') in_string_ = false;
-        } else if (c == '"') {
-            in_string_ = true;
-            value_length_ = 0;
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ':' || c == '[' || c == ']' ||
-                   c == '{' || c == '}') {
-            value_length_ = 0;
-        }
-        if (++value_length_ > VALUE_LIMIT) {
-            too_large_ = true;
-            return -1;
-        }
-        return c;
-    }
-    static constexpr size_t READ_CHUNK = size_t{1} << 20;
-
-    int raw() {
-        if (begin_ == end_) {
-            ssize_t got;
-            do {
-                got = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(offset_));
-            } while (got < 0 && errno == EINTR);
-            if (got <= 0) {
-                failed_ = failed_ || got < 0;
-                return -1;
-            }
-            offset_ += static_cast<uint64_t>(got);
-            begin_ = 0;
-            end_ = static_cast<size_t>(got);
-        }
-        return static_cast<unsigned char>(buffer_[begin_++]);
-    }
-
-    int produce() {
-        int c = raw();
-        if (divert_ == Divert::before_value) {
-            if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ':') return c;
-            if (c != '"') {
-                divert_ = Divert::off;  // not a string: the parser reads it as ever
-                return c;
-            }
-            divert_ = Divert::inside;
-            return c;  // the opening quote; the closing one follows at once
-        }
-        if (divert_ != Divert::inside) return c;
-        // Inside the diverted string: hand its characters on, up to the closing quote.
-        std::string piece;
-        for (;;) {
-            if (c < 0) break;  // the file ends inside the string: the parser says so
-            if (c == '"') break;
-            if (c == '\\') {
-                const int escaped = raw();
-                // An escaped slash is a slash; escaped line ends are blanks; anything else
-                // is no base64 character, and the decoder refuses it.
-                c = escaped == '/' ? '/' : escaped == 'n' || escaped == 'r' || escaped == 't' ? ' ' : '\\';
-                if (escaped < 0) break;
-            }
-            piece.push_back(static_cast<char>(c));
-            if (piece.size() >= DIVERT_PIECE) {
-                receiver_->text_piece(piece);
-                piece.clear();
-            }
-            c = raw();
-        }
-        if (!piece.empty()) receiver_->text_piece(piece);
-        divert_ = Divert::off;
-        diverted_ = true;
-        return c;
-    }
-
-    static constexpr size_t DIVERT_PIECE = 64 * 1024;
-    int fd_;
-    std::vector<char> buffer_;
-    size_t begin_ = 0, end_ = 0;
-    uint64_t offset_ = 0;
-    bool failed_ = false;
-    bool ready_ = false;
-    int next_ = 0;
-    Divert divert_ = Divert::off;
-    bool diverted_ = false;
-    TextReceiver* receiver_ = nullptr;
-    bool in_string_ = false, escaped_ = false, too_large_ = false;
-    uint64_t value_length_ = 0;
-};
-
 class JsonMapReader : public nlohmann::json_sax<Json>, public TextReceiver {
 public:
     JsonMapReader(Pass pass, JsonMap& map, EntrySink* sink, std::string first_line)
@@ -271,20 +100,22 @@ public:
     bool null() override { return value(Value{Value::other, 0, {}, nullptr}); }
     bool boolean(bool v) override { return value(Value{v ? Value::yes : Value::no, 0, {}, nullptr}); }
     bool number_integer(number_integer_t v) override {
-        return v >= 0 ? number_unsigned(static_cast<number_unsigned_t>(v)) : value(Value{Value::negative, 0, std::to_string(v), nullptr});
+        return v >= 0 ? number_unsigned(static_cast<number_unsigned_t>(v))
+                      : value(Value{Value::negative, 0, std::to_string(v), nullptr});
     }
     bool number_unsigned(number_unsigned_t v) override { return value(Value{Value::whole, v, {}, nullptr}); }
-    bool number_float(number_float_t, const string_t& text) override { return value(Value{Value::fraction, 0, text, nullptr}); }
-    bool string(string_t& text) override {
-        return value(Value{Value::text, 0, {}, &text});
+    bool number_float(number_float_t, const string_t& text) override {
+        return value(Value{Value::fraction, 0, text, nullptr});
     }
+    bool string(string_t& text) override { return value(Value{Value::text, 0, {}, &text}); }
     bool binary(binary_t&) override { return value(Value{Value::other, 0, {}, nullptr}); }
 
     // Structure.
     bool key(string_t& key) override {
         stack_.back().key = key;
         const Frame frame = stack_.back().frame;
-        if (key == "data" && (frame == Frame::layer || frame == Frame::chunk)) return guarded([&] { begin_text(frame == Frame::chunk); });
+        if (key == "data" && (frame == Frame::layer || frame == Frame::chunk))
+            return guarded([&] { begin_text(frame == Frame::chunk); });
         return true;
     }
 
@@ -296,16 +127,25 @@ public:
             text_failure_ = text_decoder_->feed(piece);
         }
     }
-    bool start_object(std::size_t) override { return guarded([&] { open(true); }); }
-    bool start_array(std::size_t) override { return guarded([&] { open(false); }); }
-    bool end_object() override { return guarded([&] { close(); }); }
-    bool end_array() override { return guarded([&] { close(); }); }
+    bool start_object(std::size_t) override {
+        return guarded([&] { open(true); });
+    }
+    bool start_array(std::size_t) override {
+        return guarded([&] { open(false); });
+    }
+    bool end_object() override {
+        return guarded([&] { close(); });
+    }
+    bool end_array() override {
+        return guarded([&] { close(); });
+    }
 
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override {
         if (reason_.empty()) {
             std::string what = error.what();
             const size_t bracket = what.find("] ");
-            if (what.rfind("[json.exception", 0) == 0 && bracket != std::string::npos) what.erase(0, bracket + 2);
+            if (what.rfind("[json.exception", 0) == 0 && bracket != std::string::npos)
+                what.erase(0, bracket + 2);
             reason_ = "the file is not valid JSON: " + what;
         }
         return false;
@@ -340,7 +180,8 @@ private:
 
     LayerRecord& layer() { return map_.layers[layer_stack_.back()]; }
     std::string layer_label() {
-        return "layer " + std::to_string(label_number_) + " (" + quoted_for_message(layer_stack_.empty() ? "" : layer().name) + ")";
+        return "layer " + std::to_string(label_number_) + " (" +
+               quoted_for_message(layer_stack_.empty() ? "" : layer().name) + ")";
     }
 
     static std::string written(const Value& v) {
@@ -351,7 +192,8 @@ private:
 
     void open(bool object) {
         if (stack_.size() >= DEPTH_LIMIT) {
-            return refuse("its objects and arrays are nested more than " + std::to_string(DEPTH_LIMIT) + " levels deep");
+            return refuse("its objects and arrays are nested more than " + std::to_string(DEPTH_LIMIT) +
+                          " levels deep");
         }
         Frame frame = Frame::skip;
         if (stack_.empty()) {
@@ -361,21 +203,42 @@ private:
         } else {
             const Open& parent = stack_.back();
             const std::string& key = parent.key;
-            if (parent.frame == Frame::root && !object && key == "tilesets") frame = Frame::tilesets;
-            else if (parent.frame == Frame::tilesets && object) frame = Frame::tileset;
-            else if ((parent.frame == Frame::root || parent.frame == Frame::layer) && !object && key == "layers") frame = Frame::layers;
-            else if (parent.frame == Frame::layers && object) frame = Frame::layer;
-            else if (parent.frame == Frame::layer && !object && key == "chunks") frame = Frame::chunks;
-            else if (parent.frame == Frame::chunks && object) frame = Frame::chunk;
+            if (parent.frame == Frame::root && !object && key == "tilesets")
+                frame = Frame::tilesets;
+            else if (parent.frame == Frame::tilesets && object)
+                frame = Frame::tileset;
+            else if ((parent.frame == Frame::root || parent.frame == Frame::layer) && !object &&
+                     key == "layers")
+                frame = Frame::layers;
+            else if (parent.frame == Frame::layers && object)
+                frame = Frame::layer;
+            else if (parent.frame == Frame::layer && !object && key == "chunks")
+                frame = Frame::chunks;
+            else if (parent.frame == Frame::chunks && object)
+                frame = Frame::chunk;
+            else if (parent.frame == Frame::layer && !object && key == "objects")
+                frame = Frame::objects;
             else if ((parent.frame == Frame::layer || parent.frame == Frame::chunk) && key == "data") {
-                if (object) return refuse(data_label() + " has data that is neither a list of tile numbers nor a text");
+                if (object)
+                    return refuse(data_label() +
+                                  " has data that is neither a list of tile numbers nor a text");
                 frame = Frame::data;
                 start_array_data();
             }
         }
         if (frame == Frame::layer) start_layer();
         if (frame == Frame::chunk) start_chunk();
+        if (pass_ == Pass::check && !stack_.empty()) count_feature(stack_.back(), frame, object);
         if (!refused()) stack_.push_back({frame, object, {}});
+    }
+
+    // What the outputs will not carry, seen as objects and arrays open: every tileset, a
+    // layer's properties, the objects of an object layer.
+    void count_feature(const Open& parent, Frame frame, bool object) {
+        MapFeatures& f = map_.features;
+        if (frame == Frame::tileset) ++f.tilesets;
+        if (parent.frame == Frame::layer && parent.key == "properties") ++f.layers_with_properties;
+        if (parent.frame == Frame::objects && object) ++f.objects;
     }
 
     void close() {
@@ -393,14 +256,19 @@ private:
             if (stack_.empty()) return refuse("the file is not a map: it is a single JSON value");
             const Open& open = stack_.back();
             switch (open.frame) {
-                case Frame::root: return root_value(open.key, v);
+                case Frame::root:
+                    return root_value(open.key, v);
                 case Frame::tileset:
                     if (tilesets_seen_ == 0 && open.key == "firstgid") first_gid(v);
                     return;
-                case Frame::layer: return layer_value(open.key, v);
-                case Frame::chunk: return chunk_value(open.key, v);
-                case Frame::data: return data_cell(v);
-                default: return;
+                case Frame::layer:
+                    return layer_value(open.key, v);
+                case Frame::chunk:
+                    return chunk_value(open.key, v);
+                case Frame::data:
+                    return data_cell(v);
+                default:
+                    return;
             }
         });
     }
@@ -421,7 +289,8 @@ private:
         for (const Size& size : sizes) {
             if (key != size.key) continue;
             if (v.kind != Value::whole) {
-                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(written(v)) + " is not a whole number");
+                return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(written(v)) +
+                              " is not a whole number");
             }
             if (v.number > LARGEST_WORD_VALUE) {
                 return refuse(std::string("the map's ") + size.label + " " + quoted_for_message(written(v)) +
@@ -437,13 +306,17 @@ private:
             }
             map_.version = written(v);
             map_.version_seen = true;
-            if (map_.version.size() > TEXT_ENTRY_LIMIT || map_.version.find_first_of("\r\n") != std::string::npos) {
+            if (map_.version.size() > TEXT_ENTRY_LIMIT ||
+                map_.version.find_first_of("\r\n") != std::string::npos) {
                 refuse("the map's version attribute is longer than 255 characters or holds a line break");
             }
         } else if (key == "type") {
             map_.type = v.kind == Value::text ? *v.string : "(" + written(v) + ")";
+        } else if (key == "orientation" && v.kind == Value::text) {
+            map_.features.orientation = *v.string;
         } else if (key == "infinite") {
-            if (v.kind != Value::yes && v.kind != Value::no) return refuse("the map's \"infinite\" is not true or false");
+            if (v.kind != Value::yes && v.kind != Value::no)
+                return refuse("the map's \"infinite\" is not true or false");
             map_.infinite = v.kind == Value::yes;
         }
     }
@@ -451,7 +324,8 @@ private:
     void first_gid(const Value& v) {
         if (pass_ == Pass::emit) return;
         if (v.kind != Value::whole || v.number > GID_LIMIT) {
-            return refuse("the first tileset's firstgid " + quoted_for_message(written(v)) + " is not a whole number of 32 bits");
+            return refuse("the first tileset's firstgid " + quoted_for_message(written(v)) +
+                          " is not a whole number of 32 bits");
         }
         map_.first_gid = std::to_string(v.number);
         map_.tileset_seen = true;
@@ -474,11 +348,17 @@ private:
     void layer_value(const std::string& key, const Value& v) {
         if (key == "data") return data_text(v);
         if (pass_ == Pass::emit) return;
-        std::string* field = key == "type" ? nullptr : key == "name" ? &layer().name
-                           : key == "encoding" ? &layer().encoding : key == "compression" ? &layer().compression : nullptr;
+        std::string* field = key == "type"          ? nullptr
+                             : key == "name"        ? &layer().name
+                             : key == "encoding"    ? &layer().encoding
+                             : key == "compression" ? &layer().compression
+                                                    : nullptr;
         if (key == "compression") layer().compression_seen = true;
+        if (key == "visible" && v.kind == Value::no) ++map_.features.hidden_layers;
         if (key == "type") {
             layer().tile_layer = v.kind == Value::text && *v.string == "tilelayer";
+            if (v.kind == Value::text && *v.string == "objectgroup") ++map_.features.object_layers;
+            if (v.kind == Value::text && *v.string == "imagelayer") ++map_.features.image_layers;
         } else if (field != nullptr) {
             if (v.kind != Value::text) return refuse("a layer's \"" + key + "\" is not a text");
             *field = *v.string;
@@ -503,7 +383,8 @@ private:
 
     void end_layer_check(LayerRecord& record) {
         if (!record.tile_layer) {
-            if (map_.chunk_shapes.size() > layer_first_chunk_) refuse("layer " + quoted_for_message(record.name) + " has chunks but is not a tile layer");
+            if (map_.chunk_shapes.size() > layer_first_chunk_)
+                refuse("layer " + quoted_for_message(record.name) + " has chunks but is not a tile layer");
             return;
         }
         ++map_.tile_layers;
@@ -532,7 +413,9 @@ private:
 
     void data_cell(const Value& v) {
         if (v.kind != Value::whole || v.number > GID_LIMIT) {
-            const bool beyond = v.kind == Value::whole || (v.kind == Value::fraction && v.written.find_first_of(".eE") == std::string::npos);
+            const bool beyond =
+                v.kind == Value::whole ||
+                (v.kind == Value::fraction && v.written.find_first_of(".eE") == std::string::npos);
             return refuse(data_label() + " has the tile number " + quoted_for_message(written(v)) + ", " +
                           (beyond ? "beyond 32 bits" : "not a whole number"));
         }
@@ -598,12 +481,14 @@ private:
         LayerEncoding encoding;
         LayerCompression compression;
         text_format_ok_ = layer_format_from_attributes("base64", record.compression, encoding, compression);
-        if (text_format_ok_) text_decoder_ = std::make_unique<LayerDecoder>(encoding, compression, expected, text_cells_);
+        if (text_format_ok_)
+            text_decoder_ = std::make_unique<LayerDecoder>(encoding, compression, expected, text_cells_);
         stream_->divert_next_string(this);
     }
 
     void data_text(const Value& v) {
-        if (v.kind != Value::text) return refuse(data_label() + " has data that is neither a list of tile numbers nor a text");
+        if (v.kind != Value::text)
+            return refuse(data_label() + " has data that is neither a list of tile numbers nor a text");
         if (!stream_->take_diverted()) text_piece(*v.string);
         const bool chunk = stack_.back().frame == Frame::chunk;
         LayerRecord& record = layer();
@@ -618,8 +503,10 @@ private:
                           quoted_for_message(record.compression) + ", which the converter does not read");
         }
         if (text_failure_ == DecodeFailure::none) text_failure_ = text_decoder_->finish();
-        if (text_failure_ == DecodeFailure::too_few_cells && !text_exact_) text_failure_ = DecodeFailure::none;
-        if (text_failure_ != DecodeFailure::none) return refuse(layer_label() + " has " + describe(text_failure_));
+        if (text_failure_ == DecodeFailure::too_few_cells && !text_exact_)
+            text_failure_ = DecodeFailure::none;
+        if (text_failure_ != DecodeFailure::none)
+            return refuse(layer_label() + " has " + describe(text_failure_));
         if (pass_ == Pass::check) {
             record.cells = text_decoder_->cells();
             record.decoded = true;
@@ -630,14 +517,19 @@ private:
 
     // Base64 text through the layer decoder; the cells it gave. With `exact`, anything but
     // the expected count is refused; without, fewer cells are judged later by the caller.
-    uint64_t decode_text(const LayerRecord& record, std::string_view text, uint64_t expected, bool assume_base64 = false,
-                         bool exact = true) {
+    uint64_t decode_text(const LayerRecord& record, std::string_view text, uint64_t expected,
+                         bool assume_base64 = false, bool exact = true) {
         LayerEncoding encoding;
         LayerCompression compression;
-        const std::string named = assume_base64 ? "base64" : record.encoding.empty() ? std::string("csv") : record.encoding;
-        if (named != "base64" || !layer_format_from_attributes("base64", record.compression, encoding, compression)) {
-            refuse(layer_label() + " has text data with the encoding " + quoted_for_message(named) + " and compression " +
-                   quoted_for_message(record.compression.empty() ? "none" : record.compression) + ", which the converter does not read");
+        const std::string named = assume_base64             ? "base64"
+                                  : record.encoding.empty() ? std::string("csv")
+                                                            : record.encoding;
+        if (named != "base64" ||
+            !layer_format_from_attributes("base64", record.compression, encoding, compression)) {
+            refuse(layer_label() + " has text data with the encoding " + quoted_for_message(named) +
+                   " and compression " +
+                   quoted_for_message(record.compression.empty() ? "none" : record.compression) +
+                   ", which the converter does not read");
             return 0;
         }
         LayerDecoder decoder(encoding, compression, expected, cells_);
@@ -688,7 +580,8 @@ private:
             (key == "x" ? chunk_x_seen_ : chunk_y_seen_) = true;
         } else if (key == "width" || key == "height") {
             if (v.kind != Value::whole || !chunk_size_in_range(v.number)) {
-                return refuse(data_label() + " has a chunk whose size " + quoted_for_message(written(v)) + " is not 1 to 65535 tiles");
+                return refuse(data_label() + " has a chunk whose size " + quoted_for_message(written(v)) +
+                              " is not 1 to 65535 tiles");
             }
             (key == "width" ? chunk_.width : chunk_.height) = v.number;
         }
@@ -711,7 +604,8 @@ private:
         const uint64_t cells = chunk_.width * chunk_.height;
         layer_chunk_cells_ += cells;
         if (layer_chunk_cells_ > CHUNK_CELLS_LIMIT) {
-            return refuse(data_label() + " has chunks of more than " + std::to_string(CHUNK_CELLS_LIMIT) + " cells");
+            return refuse(data_label() + " has chunks of more than " + std::to_string(CHUNK_CELLS_LIMIT) +
+                          " cells");
         }
         if (!chunk_is_text_ && chunk_cells_ != cells) {
             return refuse(data_label() + " has a chunk with " + std::to_string(chunk_cells_) + " tiles for " +
@@ -725,15 +619,19 @@ private:
     // The end of the check pass: what could only be judged with the whole file read.
     void end_map() {
         if (map_.type != "map") {
-            return refuse("the file is not a map: " +
-                          (map_.type.empty() ? std::string("it has no \"type\": \"map\"") : "its type is " + quoted_for_message(map_.type)));
+            return refuse("the file is not a map: " + (map_.type.empty()
+                                                           ? std::string("it has no \"type\": \"map\"")
+                                                           : "its type is " + quoted_for_message(map_.type)));
         }
-        if (!map_.tile_width_seen || !map_.tile_height_seen || map_.tile_width == 0 || map_.tile_height == 0) {
+        if (!map_.tile_width_seen || !map_.tile_height_seen || map_.tile_width == 0 ||
+            map_.tile_height == 0) {
             return refuse("the map has no tile size");
         }
         if (map_.infinite) {
             for (const LayerRecord& record : map_.layers) {
-                if (record.tile_layer && record.has_data) return refuse("layer " + quoted_for_message(record.name) + " holds data outside its chunks");
+                if (record.tile_layer && record.has_data)
+                    return refuse("layer " + quoted_for_message(record.name) +
+                                  " holds data outside its chunks");
             }
             if (!check_used_area(map_.area, reason_)) return;
             map_.width = map_.area.width();
@@ -754,14 +652,17 @@ private:
                 std::string().swap(record.held_data);
                 continue;
             }
-            if (record.decoded && (record.encoding != "base64" || record.compression != record.decoded_compression)) {
-                return refuse(layer_label() + " has text data with the encoding " + quoted_for_message(record.encoding) +
+            if (record.decoded &&
+                (record.encoding != "base64" || record.compression != record.decoded_compression)) {
+                return refuse(layer_label() + " has text data with the encoding " +
+                              quoted_for_message(record.encoding) +
                               ", which the converter does not read as such");
             }
             if (!record.has_data && cells != 0) return refuse(layer_label() + " has no data");
             if (record.has_data && record.cells != cells) {
-                return refuse(layer_label() + " has " + (record.cells < cells ? "fewer" : "more") + " tiles than the map has cells (" +
-                              std::to_string(record.cells) + " tiles for " + std::to_string(map_.width) + " x " +
+                return refuse(layer_label() + " has " + (record.cells < cells ? "fewer" : "more") +
+                              " tiles than the map has cells (" + std::to_string(record.cells) +
+                              " tiles for " + std::to_string(map_.width) + " x " +
                               std::to_string(map_.height) + " cells)");
             }
         }
@@ -775,7 +676,8 @@ private:
     void emit_header() {
         sink_->add_text_only(first_line_);
         sink_->add("<" + map_.version + ">");
-        for (uint64_t n : {map_.width, map_.height, map_.tile_width, map_.tile_height}) sink_->add(std::to_string(n));
+        for (uint64_t n : {map_.width, map_.height, map_.tile_width, map_.tile_height})
+            sink_->add(std::to_string(n));
         sink_->add("<" + map_.first_gid + ">");
         sink_->add(std::to_string(map_.tile_layers));
     }
@@ -806,7 +708,8 @@ private:
     std::string chunk_text_;
     uint64_t chunk_cells_ = 0;
     uint64_t layer_chunk_cells_ = 0;
-    std::vector<std::pair<bool, std::string>> pending_chunks_;  // check pass: the current layer's chunks: text?, text
+    std::vector<std::pair<bool, std::string>>
+        pending_chunks_;  // check pass: the current layer's chunks: text?, text
     size_t layer_first_chunk_ = 0;
     size_t chunks_seen_ = 0, chunk_index_ = 0;
     std::vector<Chunk> layer_chunks_;  // emit pass: the current layer's chunks with cells
@@ -829,7 +732,7 @@ bool run_pass(const MapFile& file, JsonMapReader& reader, std::string& reason) {
         return false;
     }
     if (stream.value_too_large()) {
-        reason = "it holds one text or number larger than " + std::to_string(VALUE_LIMIT >> 20) + " MiB";
+        reason = "it holds one text or number larger than " + std::to_string(JSON_VALUE_LIMIT >> 20) + " MiB";
         return false;
     }
     if (reader.refused() || !parsed) {
@@ -868,6 +771,7 @@ ReadOutcome read_json_map(const std::string& path, EntrySink& sink) {
 
     fill_summary(outcome.summary, map.width, map.height, map.tile_width, map.tile_height, map.tile_layers,
                  map.tile_layers * map.width * map.height, map.infinite ? map.area.description() : "");
+    outcome.summary.features = map.features;
     outcome.ok = true;
     return outcome;
 }

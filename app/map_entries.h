@@ -20,6 +20,19 @@ public:
     virtual void add_text_only(std::string_view entry) { add(entry); }
 };
 
+// What a map holds that the outputs do not carry, counted by the readers (the tile
+// numbers' flags and sizes are counted from the entries, see feature_warnings.h).
+struct MapFeatures {
+    std::string orientation;  // as the map names it; empty when it does not
+    int64_t tilesets = 0;
+    int64_t object_layers = 0, objects = 0;
+    int64_t image_layers = 0;
+    int64_t layers_with_properties = 0;
+    int64_t hidden_layers = 0;
+    int64_t flipped_tiles = 0;  // tiles carrying the editor's flip flags
+    int64_t large_tiles = 0;    // tile numbers above 65535, flags aside
+};
+
 // What a reader tells about the map it read, for the report and the command line.
 struct MapSummary {
     std::string reader;           // "classic layout" or "read by element names"
@@ -29,6 +42,7 @@ struct MapSummary {
     int64_t tiles = 0;            // tile entries written
     std::vector<std::string> warnings;  // one line each, e.g. a layer whose tiles were not converted
     std::string area_note;        // for an infinite map: where its used area starts, and its size
+    MapFeatures features;
 };
 
 // The summary's figures, all at once.

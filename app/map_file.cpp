@@ -37,7 +37,7 @@ bool MapFile::open(const std::string& path, std::string& reason) {
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        reason = S_ISDIR(info.st_mode) ? "it is a folder, not a map file" : NOT_REGULAR;
+        reason = S_ISDIR(info.st_mode) ? "not a map: it is a folder" : NOT_REGULAR;
         close();
         return false;
     }

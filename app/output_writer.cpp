@@ -18,6 +18,7 @@
 
 #include "app/entry_words.h"
 #include "app/interruption.h"
+#include "app/previous_output.h"
 
 namespace app {
 
@@ -212,7 +213,7 @@ void OutputWriter::place_pair() {
     set_temp_path(binary_, "");
 }
 
-bool OutputWriter::commit(std::string& reason) {
+bool OutputWriter::commit(std::string& reason, bool replace_anything) {
     if (text_.fd < 0 || binary_.fd < 0) {
         reason = "no output was started";
         return false;
@@ -226,7 +227,11 @@ bool OutputWriter::commit(std::string& reason) {
     if (error_.empty()) {
         InterruptionHold hold;
         FolderLocks locks(text_.final_path, binary_.final_path);
-        place_pair();
+        if (!replace_anything) foreign_ = app::foreign_output(text_.final_path, binary_.final_path);
+        if (foreign_.empty())
+            place_pair();
+        else
+            error_ = foreign_output_reason(foreign_);
     }
     if (!error_.empty()) {
         reason = error_;

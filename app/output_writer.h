@@ -30,8 +30,12 @@ public:
     // The entry and CR LF into the text only.
     void add_text_only(std::string_view entry) override;
     // Puts both in place together; false with a reason, and then the earlier outputs
-    // are as they were and no temporary file is left.
-    bool commit(std::string& reason);
+    // are as they were and no temporary file is left. Unless told to replace anything, it
+    // replaces only an earlier output pair (previous_output.h), checked under the lock so
+    // that another converter's commit is never half seen; foreign_output() then names
+    // the file in the way.
+    bool commit(std::string& reason, bool replace_anything = false);
+    const std::string& foreign_output() const { return foreign_; }
     // Drops both temporary files.
     void discard();
 
@@ -54,6 +58,7 @@ private:
     Temporaries temporaries_;
     Output text_, binary_;
     std::string error_;  // the first failure, reported by commit
+    std::string foreign_;
 };
 
 }  // namespace app

@@ -18,27 +18,20 @@
 #include "app/chunk_area.h"
 #include "app/layer_decoder.h"
 #include "app/map_file.h"
+#include "app/reader_helpers.h"
 
 namespace app {
 
 namespace {
 
 constexpr size_t READ_CHUNK = 1 << 20;
-constexpr size_t FIRST_LINE_LIMIT = 1024;        // the line reader's longest piece
-constexpr size_t TEXT_ENTRY_LIMIT = 255;         // version and first gid entries
-constexpr size_t NAME_IN_MESSAGE_LIMIT = 64;     // layer and element names quoted in reasons
-constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // map and tile sizes must fit a 16-bit word
-// The editor writes a few levels; deeper files are refused before they cost memory.
-constexpr size_t DEPTH_LIMIT = 256;
 // One piece of markup (a tag with its attribute values, a comment) larger than this is refused.
 constexpr uint64_t TOKEN_LIMIT = uint64_t{64} << 20;
-constexpr const char* NO_MEMORY = "not enough memory to read the map";
 
 enum class Pass { check, emit };
 
 // What an open element is to the reader; everything else is passed over with its children.
-enum class Kind { other, map, group, layer, data, chunk, tile };
-
+enum class Kind { other, map, group, layer, data, chunk, tile, objectgroup, imagelayer };
 
 const char* find_attribute(const XML_Char** attributes, const char* name) {
     for (size_t i = 0; attributes[i] != nullptr; i += 2) {
@@ -96,6 +89,7 @@ struct MapHeader {
     uint64_t tiles = 0;
     bool infinite = false;
     UsedArea area;  // of an infinite map, once the check pass has seen every chunk
+    MapFeatures features;  // counted by the check pass
 };
 
 // A chunk's cells go into the chunk in the emit pass; the check pass only counts them.
@@ -169,6 +163,7 @@ private:
         }
         const Kind parent = stack_.empty() ? Kind::other : stack_.back();
         Kind kind = Kind::other;
+        if (pass_ == Pass::check) count_feature(parent, name, attributes);
         if (stack_.empty()) {
             if (name != "map") return refuse("the file is not a map: its root element is " + quoted_for_message(name));
             start_map(attributes);
@@ -179,6 +174,10 @@ private:
                 kind = Kind::layer;
             } else if (name == "group") {
                 kind = Kind::group;
+            } else if (name == "objectgroup") {
+                kind = Kind::objectgroup;
+            } else if (name == "imagelayer") {
+                kind = Kind::imagelayer;
             } else if (name == "tileset" && parent == Kind::map && !header_.tileset_seen) {
                 start_first_tileset(attributes);
             }
@@ -200,6 +199,30 @@ private:
             kind = Kind::tile;
         }
         if (!refused()) stack_.push_back(kind);
+    }
+
+    // What the outputs will not carry: objects, image layers, layer properties, hidden
+    // layers, the orientation and every tileset.
+    void count_feature(Kind parent, std::string_view name, const XML_Char** attributes) {
+        MapFeatures& f = header_.features;
+        const bool layer_parent = parent == Kind::layer || parent == Kind::group ||
+                                  parent == Kind::objectgroup || parent == Kind::imagelayer;
+        if (parent == Kind::other && stack_.empty()) {
+            const char* orientation = find_attribute(attributes, "orientation");
+            if (orientation != nullptr) f.orientation = orientation;
+        } else if (parent == Kind::map || parent == Kind::group) {
+            if (name == "tileset" && parent == Kind::map) ++f.tilesets;
+            if (name == "objectgroup") ++f.object_layers;
+            if (name == "imagelayer") ++f.image_layers;
+            const char* visible = find_attribute(attributes, "visible");
+            const bool layer =
+                name == "layer" || name == "objectgroup" || name == "imagelayer" || name == "group";
+            if (layer && visible != nullptr && std::string_view(visible) == "0") ++f.hidden_layers;
+        } else if (layer_parent && name == "properties") {
+            ++f.layers_with_properties;
+        } else if (parent == Kind::objectgroup && name == "object") {
+            ++f.objects;
+        }
     }
 
     void start_map(const XML_Char** attributes) {
@@ -485,39 +508,6 @@ bool run_pass(int fd, ElementReader& reader, std::string& reason) {
 
 }  // namespace
 
-std::string quoted_for_message(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text.substr(0, NAME_IN_MESSAGE_LIMIT)) out.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
-    if (text.size() > NAME_IN_MESSAGE_LIMIT) out += "...";
-    return out + "\"";
-}
-
-bool check_used_area(const UsedArea& area, std::string& reason) {
-    if (area.empty()) {
-        reason = "the map is empty";
-        return false;
-    }
-    if (area.width() > LARGEST_WORD_VALUE || area.height() > LARGEST_WORD_VALUE) {
-        reason = "the map's used area, " + std::to_string(area.width()) + " x " + std::to_string(area.height()) +
-                 " tiles, is larger than 65535, the largest number the .pyxm file holds";
-        return false;
-    }
-    return true;
-}
-
-std::string first_line_as_read(std::string_view start) {
-    if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
-    std::string_view window = start.substr(0, FIRST_LINE_LIMIT);
-    const size_t feed = window.find('\n');
-    if (feed != std::string_view::npos) {
-        window = window.substr(0, feed);
-        if (!window.empty() && window.back() == '\r') window.remove_suffix(1);
-    }
-    const size_t zero = window.find('\0');
-    if (zero != std::string_view::npos) window = window.substr(0, zero);
-    return std::string(window);
-}
-
 ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     ReadOutcome outcome;
     outcome.summary.reader = std::string(ELEMENT_NAMES_READER);
@@ -555,6 +545,7 @@ ReadOutcome read_by_element_names(const std::string& path, EntrySink& sink) {
     fill_summary(outcome.summary, header.width, header.height, header.tile_width, header.tile_height, header.layers,
                  header.infinite ? header.layers * header.width * header.height : header.tiles,
                  header.infinite ? header.area.description() : "");
+    outcome.summary.features = header.features;
     outcome.ok = true;
     return outcome;
 }

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/error_log.h"
 #include "bench_clock.h"
+#include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/platform/window.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/text/font.h"
 
 namespace {
 

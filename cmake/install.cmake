@@ -35,8 +35,13 @@ add_custom_target(manual_page ALL DEPENDS ${PROJECT_BINARY_DIR}/package/brisel42
 install(FILES ${PROJECT_BINARY_DIR}/package/brisel42_x9.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CONVERTER_DOC_DIR} COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${DEVELOPMENT_DOC_DIR} COMPONENT development)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tiled/brisel42_x9.js DESTINATION ${RUNTIME_DATA_DIR}/tiled COMPONENT converter)
+# The desktop tools make the first entry registered for a type its default when the user
+# chose none, in the order of the entries' names; this name comes after the map editor's
+# (org.mapeditor.Tiled), so installing the converter never takes .tmx maps from it.
+set(DESKTOP_ENTRY_NAME tmx-converter.brisel42_x9.desktop)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT converter)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications RENAME ${DESKTOP_ENTRY_NAME} COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/brisel42_x9-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME brisel42_x9.xml COMPONENT converter)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/icon_48.png

@@ -54,8 +54,8 @@ enum class ShutdownStep : int {
     NETWORK,
     PACKED_ARCHIVES,
     MAIN_WINDOW,
-    // Not in the specified list: file channels, INI and line stores are written back
-    // and closed by the process-exit clean-up, after the runtime has shut down.
+    // Our own last step, after the runtime has shut down: the process-exit clean-up
+    // writes back and closes file channels, INI and line stores.
     EXIT_CLEANUP,
 };
 // Sets (replaces) the teardown for a step; an empty function removes it.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "runtime/files/packed_archive.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

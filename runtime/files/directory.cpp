@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

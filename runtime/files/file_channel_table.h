@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "runtime/files/file_channels.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime::files_detail {
 

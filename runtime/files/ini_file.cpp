@@ -8,7 +8,7 @@
 #include "runtime/files/files_internal.h"
 #include "runtime/files/line_reader.h"
 #include "runtime/files/packed_archive.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -10,7 +10,7 @@
 #include "runtime/files/ini_file.h"
 #include "runtime/files/line_reader.h"
 #include "runtime/files/packed_archive.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

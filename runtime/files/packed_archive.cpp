@@ -10,7 +10,7 @@
 #include "runtime/files/archive_format.h"
 #include "runtime/files/data_folder.h"
 #include "runtime/files/files_internal.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "runtime/core/dyn_string.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

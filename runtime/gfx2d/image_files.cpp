@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -11,7 +11,7 @@
 #include "runtime/gfx3d/debug_draw.h"
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gfx3d/scene_math.h"
-#include "runtime/screen/font.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime {
 

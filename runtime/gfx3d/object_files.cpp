@@ -6,7 +6,7 @@
 #include "runtime/gfx2d/packed_names.h"
 #include "runtime/gfx3d/ddd_format.h"
 #include "runtime/gfx3d/rainbows3d.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -10,7 +10,7 @@
 namespace runtime {
 
 class OpenGLRainbows;
-// The 3D objects' table; defined and filled by the objects part, owned by the scene.
+// The 3D objects' table; defined and filled by the object commands, owned by the scene.
 struct ObjectTable;
 
 constexpr int32_t TRANSFORM_LEVEL_COUNT = 16;
@@ -55,7 +55,7 @@ public:
     Rainbows3D(const Rainbows3D&) = delete;
     Rainbows3D& operator=(const Rainbows3D&) = delete;
 
-    // The objects part puts its table here with its own deleter; the scene's destructor
+    // The object commands put their table here with its own deleter; the scene's destructor
     // releases it first, while the OpenGL context still exists.
     std::unique_ptr<ObjectTable, void (*)(ObjectTable*)> objects{nullptr, nullptr};
     float frustum_planes[6][4] = {};
@@ -86,7 +86,7 @@ public:
     // The shader entry points were found missing and that was reported.
     bool shader_support_reported = false;
 
-    // Set by the objects part: start_3d forgets the remembered object textures; after
+    // Set by the object commands: start_3d forgets the remembered object textures; after
     // each presented frame texture mipmapping for objects goes off.
     std::function<void()> objects_start_3d;
     std::function<void()> objects_next_frame;

@@ -7,8 +7,8 @@
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gfx3d/scene_math.h"
 #include "runtime/gfx3d/shaders_internal.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/gl_extensions.h"
-#include "runtime/platform/posix/file_system.h"
 #include "runtime/platform/window.h"
 
 namespace runtime {

@@ -6,8 +6,8 @@
 
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/input/keys.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime {
 

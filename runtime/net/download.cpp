@@ -8,8 +8,8 @@
 #include "runtime/net/download_settings.h"
 #include "runtime/net/http_reply.h"
 #include "runtime/net/net_numbers.h"
+#include "runtime/platform/files.h"
 #include "runtime/platform/net.h"
-#include "runtime/platform/posix/file_system.h"
 
 namespace runtime {
 

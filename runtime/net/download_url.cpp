@@ -9,7 +9,7 @@
 #include <string>
 
 #include "runtime/net/download_settings.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 namespace runtime {
 

@@ -9,7 +9,7 @@
 
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 #include "runtime/screen/screen_state.h"
 #include "runtime/sound/wave_file.h"
 

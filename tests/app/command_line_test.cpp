@@ -1,5 +1,6 @@
 // The built converter at a terminal: arguments, report lines, exit status, refusals.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -61,8 +62,11 @@ TEST(CommandLine, OutputFolderOptionAndQuietMode) {
 TEST(CommandLine, HelpAndVersion) {
     converter_test::ProcessRun help = run_program(converter_path(), {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: brisel42_x9 [options] FILE.tmx...\n", 0), 0u) << help.out;
-    EXPECT_NE(help.out.find("-o DIR"), std::string::npos);
+    EXPECT_EQ(help.out.rfind("Usage: brisel42_x9 [options] MAP...\n", 0), 0u) << help.out;
+    for (const char* named : {"-o DIR", "--to FILE", "-h, --help", "-q, --quiet", "--watch", "--force",
+                              "--window", "--install-editor-extension", "--version", ".tmx", ".tmj"}) {
+        EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    }
     converter_test::ProcessRun version = run_program(converter_path(), {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("brisel42_x9 ", 0), 0u);
@@ -201,6 +205,10 @@ TEST(CommandLineRuns, AnOutputThatCannotBeReplacedKeepsBothEarlierOutputs) {
     fs::remove(maps.dir.file("m.tmx"));
     maps.add("two_layers", "m.tmx");
     converter_test::ProcessRun run = run_program(converter_path(), {"m.tmx"}, maps.dir.path().string());
+    EXPECT_EQ(
+        run.err,
+        "Cannot convert m.tmx: m.pyxm exists and was not written by brisel42_x9 (--force replaces it)\n");
+    run = run_program(converter_path(), {"--force", "m.tmx"}, maps.dir.path().string());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Cannot convert m.tmx: cannot write m.pyxm (Is a directory)\n");
     EXPECT_EQ(test_support::read_file(maps.dir.file("m.txt")), test_support::read_file((golden("one_layer") / "expected.txt").string()));
@@ -261,3 +269,57 @@ TEST(CommandLineFailures, AReportThatCannotBeWrittenGivesANonZeroStatus) {
 }
 
 }  // namespace
+
+// What a designer gets wrong, said plainly: files that are no map, output folders that
+// cannot take the outputs, options placed anywhere.
+TEST(CommandLineMessages, NotAMapAndOutputFolderFailuresSayWhy) {
+    MapFolder maps;
+    const std::string map = maps.add("one_layer", "m.tmx");
+    ASSERT_TRUE(test_support::write_file(maps.dir.file("tiles.png"),
+                                         std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)));
+    ASSERT_TRUE(test_support::write_file(maps.dir.file("notes.tmx"), "shopping list\n"));
+    fs::create_directory(maps.dir.file("folder.tmx"));
+    converter_test::ProcessRun run =
+        run_program(converter_path(), {"tiles.png", "notes.tmx", "folder.tmx"}, maps.dir.path().string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "Cannot convert tiles.png: not a map: it is a PNG image\n"
+              "Cannot convert notes.tmx: not a map: it is neither XML nor JSON\n"
+              "Cannot convert folder.tmx: not a map: it is a folder\n");
+    const struct {
+        std::string folder, reason;
+    } folders[] = {
+        {map, "it is a file, not a folder"},
+        {map + "/below", "it cannot be created: a part of its path is a file"},
+    };
+    for (const auto& f : folders) {
+        run = run_program(converter_path(), {"-o", f.folder, map});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err,
+                  "brisel42_x9: cannot write into the output folder " + f.folder + ": " + f.reason + "\n");
+    }
+    if (::geteuid() != 0) {  // root writes into a folder without write permission
+        fs::create_directory(maps.dir.file("locked"));
+        fs::permissions(maps.dir.file("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+        run = run_program(converter_path(), {"-o", maps.dir.file("locked"), map});
+        EXPECT_NE(run.err.find("it is read-only"), std::string::npos) << run.err;
+    }
+}
+
+TEST(CommandLineMessages, OptionsComeInAnyOrder) {
+    MapFolder maps;
+    maps.add("one_layer", "m.tmx");
+    converter_test::ProcessRun run =
+        run_program(converter_path(), {"m.tmx", "-o", "out", "-q"}, maps.dir.path().string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(fs::exists(maps.dir.file("out/m.pyxm")));
+    // --window after another option still asks for the window (here: there is no display).
+    run = run_program(converter_path(), {"-q", "--window", "m.tmx"}, maps.dir.path().string(),
+                      {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER="});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("no display to open the window on"), std::string::npos) << run.err;
+    run = run_program(converter_path(), {"--to", "a.txt", "m.tmx", "m.tmx"}, maps.dir.path().string());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--to names the outputs of one map"), std::string::npos);
+}

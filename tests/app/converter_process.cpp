@@ -73,6 +73,7 @@ StartedProgram::~StartedProgram() {
 }
 
 std::string StartedProgram::out_so_far() const { return test_support::read_file(capture_.file("out")); }
+std::string StartedProgram::err_so_far() const { return test_support::read_file(capture_.file("err")); }
 
 ProcessRun StartedProgram::wait(int timeout_seconds) {
     ProcessRun run;

@@ -33,6 +33,7 @@ public:
     pid_t pid() const { return pid_; }
     // What it has written to standard output so far.
     std::string out_so_far() const;
+    std::string err_so_far() const;
     // Waits for its end; after timeout_seconds it is killed and the run says so.
     ProcessRun wait(int timeout_seconds = 120);
 

@@ -1,5 +1,7 @@
 // Reading maps by element names: every form of our own map gives the same entries, maps
 // the editor re-saved in every encoding agree with their classic form, bad maps are refused.
+#include "app/tmx_reader.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,7 +12,7 @@
 #include <vector>
 
 #include "app/classic_reader.h"
-#include "app/tmx_reader.h"
+#include "app/reader_helpers.h"
 #include "support/temp_dir.h"
 #include "tmx_test_support.h"
 
@@ -238,7 +240,7 @@ TEST(ElementNamesReaderRefusals, MissingFileAndFolder) {
     EXPECT_NE(outcome.reason.find("the file cannot be opened"), std::string::npos) << outcome.reason;
     outcome = app::read_by_element_names(dir.path().string(), sink);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.reason, "it is a folder, not a map file");
+    EXPECT_EQ(outcome.reason, "not a map: it is a folder");
     EXPECT_TRUE(sink.entries.empty());
 }
 

@@ -8,7 +8,7 @@
 
 #include "files_fixture.h"
 #include "runtime/files/files.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 
 using files_test::FilesTest;
 using files_test::make_file;

@@ -234,7 +234,7 @@ TEST_F(FilesTest, OpenFailuresGiveZeroAndLeaveTheChannelClosed) {
     EXPECT_EQ(runtime::close_file_channel(0), 0);
 }
 
-// Reads a channel the way the runtime was first specified: 64-byte reads into the line
+// Reads a channel the way the runtime first did: 64-byte reads into the line
 // and a seek back over the unused part, straight on the descriptor.
 namespace {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "gl2d_fixture.h"
-#include "runtime/screen/font.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime {
 namespace {

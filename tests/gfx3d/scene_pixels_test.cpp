@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gl3d_fixture.h"
-#include "runtime/screen/font.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime {
 namespace {

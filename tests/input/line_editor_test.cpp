@@ -11,9 +11,9 @@
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/key_codes.h"
-#include "runtime/screen/font.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/screen_state.h"
+#include "runtime/screen/text/font.h"
 
 namespace runtime::input_test {
 namespace {

@@ -25,7 +25,7 @@ done
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 for file in usr/bin/brisel42_x9 usr/share/brisel42_x9/pyx.png usr/share/brisel42_x9/smalfont.bmp \
-            usr/share/man/man1/brisel42_x9.1.gz usr/share/applications/brisel42_x9.desktop \
+            usr/share/man/man1/brisel42_x9.1.gz usr/share/applications/tmx-converter.brisel42_x9.desktop \
             usr/share/doc/brisel42-x9/copyright \
             usr/share/icons/hicolor/48x48/apps/brisel42_x9.png usr/share/mime/packages/brisel42_x9.xml; do
   [[ -f "$root/$file" ]] || fail "$file not in the package"
@@ -47,7 +47,7 @@ for ext in txt pyxm; do
 done
 
 # The desktop entry starts the window mode on the files it is given and names its type.
-entry="$root/usr/share/applications/brisel42_x9.desktop"
+entry="$root/usr/share/applications/tmx-converter.brisel42_x9.desktop"
 grep -qx "Exec=brisel42_x9 --window %F" "$entry" || fail "desktop entry does not open files in the window"
 mime_types="$(sed -n 's/^MimeType=//p' "$entry" | tr ';' ' ')"
 [[ -n "$mime_types" ]] || fail "desktop entry names no MIME type"

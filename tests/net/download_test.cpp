@@ -20,7 +20,7 @@
 
 #include "net_fixture.h"
 #include "runtime/platform/net.h"
-#include "runtime/platform/posix/file_system.h"
+#include "runtime/platform/files.h"
 #include "support/temp_dir.h"
 
 using namespace runtime;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/screen/font_glyphs.h"
+#include "runtime/screen/text/font_glyphs.h"
 
 namespace {
 

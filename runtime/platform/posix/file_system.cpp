@@ -3,7 +3,11 @@
 // write, and nobody empties or deletes a file that someone holds. flock lets two
 // shared locks of one process coexist, so this program also keeps a list of the files
 // its own handles hold: inside the program every open excludes every other.
-#include "runtime/platform/posix/file_system.h"
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +22,8 @@
 #include <cstring>
 #include <mutex>
 #include <utility>
+
+#include "runtime/platform/files.h"
 
 namespace runtime::platform {
 

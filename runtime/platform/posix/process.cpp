@@ -1,6 +1,6 @@
 // Child processes through posix_spawn: no shell, no inherited descriptors beyond the
 // standard three, children that nobody waits for are reaped on the next start.
-#include "runtime/platform/posix/process.h"
+#include "runtime/platform/process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -8,11 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <algorithm>
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "runtime/platform/dialogs.h"
-#include "runtime/platform/posix/process.h"
+#include "runtime/platform/process.h"
 #include "runtime/platform/window.h"
 
 namespace runtime::platform {
