@@ -37,8 +37,8 @@ TEST_F(TransformStack, ScaledThenTurnedInOrderThenMoved) {
     add_transform_rotation(90, 0, 0, 1);
     add_transform_rotation(90, 1, 0, 0);
     expect_point(moved(1, 0, 0), 0, 0, 1);
-    // A zero axis is skipped.
-    add_transform_rotation(45, 0, 0, 0.00001);
+    // Only an exactly zero axis is skipped.
+    add_transform_rotation(45, 0, 0, 0);
     expect_point(moved(1, 0, 0), 0, 0, 1);
 }
 
