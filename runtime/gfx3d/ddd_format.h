@@ -35,11 +35,14 @@ int64_t text_vertex_budget(size_t bytes);
 // most `vertex_budget` vertices over all frames (and never more than MAX_MESH_VERTICES);
 // more is a MALLOC_ERROR found before anything is sized by it. The mesh is not built.
 // The binary form is chosen when the first four bytes are the magic.
-DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget = MAX_MESH_VERTICES);
-DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget = MAX_MESH_VERTICES);
+DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                          int64_t vertex_budget = MAX_MESH_VERTICES);
+DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                          int64_t vertex_budget = MAX_MESH_VERTICES);
 // Text form: "DDDA", version, NT and NT pairs u v, NP polygons, NF frames (see the
 // command reference for what each number means).
-DddStatus read_ddd_text(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget = MAX_MESH_VERTICES);
+DddStatus read_ddd_text(std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                        int64_t vertex_budget = MAX_MESH_VERTICES);
 
 // The mesh in the binary form, as the reader will take it back: a built mesh's runs
 // (strips, fans, lists between separators) are written as plain triangle lists. False

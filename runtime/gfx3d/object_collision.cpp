@@ -122,7 +122,8 @@ bool sphere_touches_frame(const MeshObjectX& mesh, int32_t frame, const Vec3& ce
     // Quick acceptance at a corner of the first triangle: a drawn vertex, never a separator.
     if (f->triangle_indices < 3 || mesh.triangles.size() < 3) return false;
     const uint32_t first = mesh.triangles[0];
-    if (first < f->vertices.size() && radius * radius >= length_sq(centre - Vec3::of(f->vertices[first].position))) {
+    if (first < f->vertices.size() &&
+        radius * radius >= length_sq(centre - Vec3::of(f->vertices[first].position))) {
         return true;
     }
     return any_triangle(mesh, *f, [&](const Vec3& a, const Vec3& b, const Vec3& c) {

@@ -87,7 +87,9 @@ bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder,
     const SectionIndex objects(store, "objects");
     // The count a section declares is its count; numbers it skips name nothing. Only the
     // numbered keys present are visited, so a huge count costs nothing.
-    const auto count_of = [](const SectionIndex& section) { return std::max<int64_t>(section.whole("count"), 0); };
+    const auto count_of = [](const SectionIndex& section) {
+        return std::max<int64_t>(section.whole("count"), 0);
+    };
     const auto refuse = [&] {
         out = WorldDescription{};
         return false;

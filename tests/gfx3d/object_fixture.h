@@ -17,9 +17,12 @@ namespace runtime {
 struct DddVertex {
     uint8_t x, y, z, colour;  // colour: index into the file's colour table
 };
-inline std::string ddd_binary(const std::vector<uint32_t>& colours, const std::vector<std::vector<DddVertex>>& frames) {
+inline std::string ddd_binary(const std::vector<uint32_t>& colours,
+                              const std::vector<std::vector<DddVertex>>& frames) {
     std::string out;
-    const auto put = [&out](const void* p, size_t n) { out.append(static_cast<const char*>(p), n); };
+    const auto put = [&out](const void* p, size_t n) {
+        out.append(static_cast<const char*>(p), n);
+    };
     const auto u32 = [&put](uint32_t v) { put(&v, 4); };
     const auto f32 = [&put](float f) { put(&f, 4); };
     const double version = 1.02;
@@ -32,7 +35,8 @@ inline std::string ddd_binary(const std::vector<uint32_t>& colours, const std::v
     for (const auto& frame : frames) {
         u32(static_cast<uint32_t>(frame.size()));
         for (float f : {128.0f, 128.0f, 0.0f, 0.1f, 0.1f, 0.1f}) f32(f);
-        for (const DddVertex& v : frame) out += std::string{char(v.x), char(v.y), char(v.z), char(5), char(v.colour)};
+        for (const DddVertex& v : frame)
+            out += std::string{char(v.x), char(v.y), char(v.z), char(5), char(v.colour)};
     }
     return out;
 }
@@ -40,7 +44,8 @@ inline std::string ddd_binary(const std::vector<uint32_t>& colours, const std::v
 // corner at (x, y), in the bytes of ddd_binary.
 inline std::array<DddVertex, 3> ddd_triangle(double x, double y, uint8_t colour) {
     const auto b = [](double world) { return static_cast<uint8_t>(world * 10 + 128); };
-    return {DddVertex{b(x), b(y), 0, colour}, DddVertex{b(x + 2), b(y), 0, colour}, DddVertex{b(x), b(y + 2), 0, colour}};
+    return {DddVertex{b(x), b(y), 0, colour}, DddVertex{b(x + 2), b(y), 0, colour},
+            DddVertex{b(x), b(y + 2), 0, colour}};
 }
 
 // The vertices of the triangles one after another, as one frame.
