@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <new>
 
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx3d/object_commands.h"
@@ -265,12 +266,18 @@ void draw_object(double object, double frame_from, double frame_to, double t, do
         if (mesh.frames.empty()) continue;
         const FramePair pair =
             choose_frames(static_cast<int32_t>(mesh.frames.size()), frame_from, frame_to, t, flag != 0);
-        if (shadow) {
-            draw_mesh_shadow(mesh, pair, light);
+        // The copies drawing makes (a blend, the buffer upload) are made before any GL
+        // call: a mesh too large for the memory left is skipped rather than ending the program.
+        try {
+            if (shadow) {
+                draw_mesh_shadow(mesh, pair, light);
+                continue;
+            }
+            if (slot.is_world) bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
+            draw_mesh(mesh, pair, scene->current_shader >= 0);
+        } catch (const std::bad_alloc&) {
             continue;
         }
-        if (slot.is_world) bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
-        draw_mesh(mesh, pair, scene->current_shader >= 0);
     }
     glPopMatrix();
 }
