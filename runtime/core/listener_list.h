@@ -8,12 +8,14 @@
 
 namespace runtime {
 
+namespace listener_detail {
 // Ids are unique over all lists of the process, so an id kept across a list's reset can
 // never remove a listener added after it.
-inline int next_listener_id() {
+inline int next_id() {
     static int last = 0;
     return ++last;
 }
+}  // namespace listener_detail
 
 template <class... Args>
 class ListenerList {
@@ -22,7 +24,7 @@ public:
 
     // Adds a listener, told after those added before it; its id (never 0).
     int add(Listener listener) {
-        const int id = next_listener_id();
+        const int id = listener_detail::next_id();
         entries_.push_back({id, std::move(listener)});
         return id;
     }

@@ -1,6 +1,8 @@
 // Drawing objects: the frame pair and weight from the blending rule, then either one
 // frame straight from the buffer objects (or its vertex array) or both frames blended
 // on the processor. In a running shadow pass an object gives its shadow volume instead.
+#include "runtime/gfx3d/object_drawing.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -11,7 +13,6 @@
 
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx3d/object_commands.h"
-#include "runtime/gfx3d/object_drawing.h"
 #include "runtime/gfx3d/object_table.h"
 #include "runtime/gfx3d/object_vector.h"
 #include "runtime/gfx3d/rainbows3d.h"
@@ -273,7 +274,8 @@ void draw_object(double object, double frame_from, double frame_to, double t, do
                 draw_mesh_shadow(mesh, pair, light);
                 continue;
             }
-            if (slot.is_world) bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
+            if (slot.is_world)
+                bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
             draw_mesh(mesh, pair, scene->current_shader >= 0);
         } catch (const std::bad_alloc&) {
             continue;
