@@ -160,6 +160,14 @@ def tmx_seeds():
         shutil.copy(os.path.join(TMX_DATA, "tmx_variants", name), os.path.join(HERE, "corpus", "tmx_agree", name))
 
 
+def json_map_seeds():
+    folder = os.path.join(TMX_DATA, "json_editor")
+    os.makedirs(os.path.join(HERE, "corpus", "json_map"), exist_ok=True)
+    for name in sorted(os.listdir(folder)):
+        if name.endswith(".tmj"):
+            shutil.copy(os.path.join(folder, name), os.path.join(HERE, "corpus", "json_map", name))
+
+
 def layer_seeds():
     gids = [1, 2, 0, 2147483649, 7, 65536]
     raw = b"".join(struct.pack("<I", g) for g in gids)
@@ -278,6 +286,7 @@ def main():
     archive_seeds(sys.argv[1])
     text_seeds()
     tmx_seeds()
+    json_map_seeds()
     layer_seeds()
     wave_seeds()
     model_seeds()

@@ -17,7 +17,7 @@ namespace {
 // The hooks as they were before the engine joined; later parts (the 3D scene) chain on.
 struct FrameLoopLink {
     bool joined = false;
-    std::function<void()> previous_prepare_next_frame;
+    int prepare_listener = 0;  // its listener of the frame loop
 };
 FrameLoopLink& frame_loop_link() {
     static FrameLoopLink link;
@@ -47,14 +47,12 @@ void join_frame_loop() {
     };
     hooks.flush_2d = [] { flush_sprite_batch(); };
     hooks.end_render_target = [] { end_render_target(); };
-    if (!link.joined) link.previous_prepare_next_frame = hooks.prepare_next_frame;
-    hooks.prepare_next_frame = [] {
-        draw_background();
-        reset_2d_state(0, 0, 0, 0);
-        if (frame_loop_link().previous_prepare_next_frame) {
-            frame_loop_link().previous_prepare_next_frame();
-        }
-    };
+    if (!link.joined) {
+        link.prepare_listener = hooks.prepare_next_frame.add([] {
+            draw_background();
+            reset_2d_state(0, 0, 0, 0);
+        });
+    }
     hooks.free_screen_background = [] { free_tiled_image(0); };
     hooks.release_gl_resources = [] { free_all_sprites(); };
     link.joined = true;
@@ -68,7 +66,7 @@ void leave_frame_loop() {
     hooks.reset_2d_state = nullptr;
     hooks.flush_2d = nullptr;
     hooks.end_render_target = nullptr;
-    hooks.prepare_next_frame = link.previous_prepare_next_frame;
+    hooks.prepare_next_frame.remove(link.prepare_listener);
     hooks.free_screen_background = nullptr;
     hooks.release_gl_resources = nullptr;
     link = FrameLoopLink{};

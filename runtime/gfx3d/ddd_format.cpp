@@ -77,7 +77,7 @@ void put_f64(std::vector<uint8_t>& out, double d) {
     put_u32(out, static_cast<uint32_t>(u >> 32));
 }
 
-DddStatus read_binary_body(ByteCursor& in, MeshObjectX& mesh) {
+DddStatus read_binary_body(ByteCursor& in, MeshObjectX& mesh, int64_t budget) {
     int32_t magic = 0, frame_count = 0, colour_count = 0, tex_count = 0;
     double version = 0;
     if (!in.i32(magic) || magic != DDD_MAGIC || !in.f64(version)) return DddStatus::READ_ERROR;
@@ -110,7 +110,7 @@ DddStatus read_binary_body(ByteCursor& in, MeshObjectX& mesh) {
         }
         if (static_cast<uint64_t>(n) * PACKED_VERTEX_BYTES > in.left()) return DddStatus::READ_ERROR;
         total += n;
-        if (total > MAX_MESH_VERTICES) return DddStatus::MALLOC_ERROR;
+        if (total > budget) return DddStatus::MALLOC_ERROR;
         frame.packed_vertices.resize(static_cast<size_t>(n));
         for (PackedVertex& p : frame.packed_vertices) {
             uint8_t b[PACKED_VERTEX_BYTES] = {};
@@ -191,7 +191,7 @@ struct Corner {
     uint32_t colour;
 };
 
-DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
+DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh, int64_t budget) {
     std::string_view token;
     double version = 0;
     if (!in.next(token) || token != "DDDA" || !in.number(version)) return DddStatus::READ_ERROR;
@@ -219,7 +219,7 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
         }
         if (!in.integer(n, 0, INT_LIMIT) || !in.could_hold(n, 2)) return DddStatus::READ_ERROR;
         // Its fan's corners are counted before the polygon is held.
-        if (static_cast<int64_t>(corners.size()) + 3 * std::max<int64_t>(n - 2, 0) > MAX_MESH_VERTICES) {
+        if (static_cast<int64_t>(corners.size()) + 3 * std::max<int64_t>(n - 2, 0) > budget) {
             return DddStatus::MALLOC_ERROR;
         }
         const uint32_t colour = static_cast<uint32_t>(rgb[0] | (rgb[1] << 8) | (rgb[2] << 16));
@@ -239,7 +239,8 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
 
     int64_t frame_count = 0;
     if (!in.integer(frame_count, 0, INT_LIMIT) || !in.could_hold(frame_count, 1)) return DddStatus::READ_ERROR;
-    if (frame_count > MAX_MESH_FRAMES || frame_count * static_cast<int64_t>(corners.size()) > MAX_MESH_VERTICES) {
+    if (frame_count > MAX_MESH_FRAMES ||
+        frame_count * static_cast<int64_t>(corners.size()) > budget) {
         return DddStatus::MALLOC_ERROR;
     }
     const int64_t numbers_per_vertex = has_normals ? 6 : 3;
@@ -281,11 +282,11 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh) {
 }
 
 template <class Body, class Reader>
-DddStatus run_reader(Body body, Reader& reader, MeshObjectX& mesh) {
+DddStatus run_reader(Body body, Reader& reader, MeshObjectX& mesh, int64_t budget) {
     mesh.clear();
     DddStatus status;
     try {
-        status = body(reader, mesh);
+        status = body(reader, mesh, std::min(budget, MAX_MESH_VERTICES));
     } catch (const std::bad_alloc&) {
         status = DddStatus::MALLOC_ERROR;
     } catch (const std::length_error&) {
@@ -300,48 +301,69 @@ DddStatus run_reader(Body body, Reader& reader, MeshObjectX& mesh) {
 
 }  // namespace
 
-DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh) {
+int64_t text_vertex_budget(size_t bytes) {
+    return std::max<int64_t>(TEXT_VERTEX_FLOOR,
+                             static_cast<int64_t>(bytes / TEXT_BYTES_PER_VERTEX));
+}
+
+DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                          int64_t vertex_budget) {
     ByteCursor in(bytes);
-    return run_reader(read_binary_body, in, mesh);
+    return run_reader(read_binary_body, in, mesh, vertex_budget);
 }
 
-DddStatus read_ddd_text(std::span<const uint8_t> bytes, MeshObjectX& mesh) {
+DddStatus read_ddd_text(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget) {
     TokenReader in(bytes);
-    return run_reader(read_text_body, in, mesh);
+    return run_reader(read_text_body, in, mesh,
+                      std::min(vertex_budget, text_vertex_budget(bytes.size())));
 }
 
-DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh) {
+DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                          int64_t vertex_budget) {
     ByteCursor probe(bytes);
     int32_t magic = 0;
-    if (probe.i32(magic) && magic == DDD_MAGIC) return read_ddd_binary(bytes, mesh);
-    return read_ddd_text(bytes, mesh);
+    if (probe.i32(magic) && magic == DDD_MAGIC) return read_ddd_binary(bytes, mesh, vertex_budget);
+    return read_ddd_text(bytes, mesh, vertex_budget);
 }
 
 bool write_ddd_binary(const MeshObjectX& mesh, std::vector<uint8_t>& out) {
     out.clear();
-    if (mesh.frames.empty() || mesh.frames.size() > 0x7FFFFFFF || mesh.colours.size() > 0x7FFFFFFF ||
-        mesh.tex_u.size() > 0x7FFFFFFF) {
+    // The vertex indices each frame writes: all of them, or a built mesh's triangle
+    // corners, since loaded files have no separators.
+    const auto written = [&](size_t f) {
+        return mesh.separators ? std::min(mesh.held_indices(f), mesh.triangles.size())
+                               : mesh.frames[f].packed_vertices.size();
+    };
+    const auto vertex_of = [&](size_t i) {
+        return mesh.separators ? size_t{mesh.triangles[i]} : i;
+    };
+    if (mesh.frames.empty() || static_cast<int64_t>(mesh.frames.size()) > MAX_MESH_FRAMES ||
+        mesh.colours.size() > 0x7FFFFFFF || written(0) == 0) {
         return false;
     }
+    int64_t total = 0;
+    for (size_t f = 0; f < mesh.frames.size(); ++f) total += static_cast<int64_t>(written(f));
+    if (total > MAX_MESH_VERTICES) return false;
+    const size_t tex_count = mesh.separators ? written(0) : mesh.tex_u.size();
     put_u32(out, static_cast<uint32_t>(DDD_MAGIC));
     put_f64(out, DDD_VERSION);
     put_u32(out, static_cast<uint32_t>(mesh.frames.size()));
     put_u32(out, static_cast<uint32_t>(mesh.colours.size()));
-    put_u32(out, static_cast<uint32_t>(mesh.tex_u.size()));
+    put_u32(out, static_cast<uint32_t>(tex_count));
     for (uint32_t c : mesh.colours) put_u32(out, c);
-    for (size_t i = 0; i < mesh.tex_u.size(); ++i) {
-        put_f32(out, mesh.tex_u[i]);
-        put_f32(out, i < mesh.tex_v.size() ? mesh.tex_v[i] : 0.0f);
+    for (size_t i = 0; i < tex_count; ++i) {
+        const size_t k = vertex_of(i);
+        put_f32(out, k < mesh.tex_u.size() ? mesh.tex_u[k] : 0.0f);
+        put_f32(out, k < mesh.tex_v.size() ? mesh.tex_v[k] : 0.0f);
     }
-    for (const MeshFrame& frame : mesh.frames) {
-        if (frame.packed_vertices.size() > 0x7FFFFFFF) {
-            out.clear();
-            return false;
-        }
-        put_u32(out, static_cast<uint32_t>(frame.packed_vertices.size()));
-        for (float f : frame.offset) put_f32(out, f);
-        for (float f : frame.scale) put_f32(out, f);
-        for (const PackedVertex& p : frame.packed_vertices) {
+    for (size_t f = 0; f < mesh.frames.size(); ++f) {
+        const MeshFrame& frame = mesh.frames[f];
+        const size_t count = written(f);
+        put_u32(out, static_cast<uint32_t>(count));
+        for (float v : frame.offset) put_f32(out, v);
+        for (float v : frame.scale) put_f32(out, v);
+        for (size_t i = 0; i < count; ++i) {
+            const PackedVertex& p = frame.packed_vertices[vertex_of(i)];
             out.insert(out.end(), {p.x, p.y, p.z, p.normal, p.colour});
         }
     }

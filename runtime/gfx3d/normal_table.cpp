@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "runtime/gfx3d/object_vector.h"
+
 namespace runtime {
 
 const float NORMAL_TABLE[NORMAL_COUNT][3] = {
@@ -90,14 +92,9 @@ const float NORMAL_TABLE[NORMAL_COUNT][3] = {
 };
 
 int32_t nearest_normal_index(const float n[3]) {
-    double x = n[0], y = n[1], z = n[2];
-    const double length_sq = x * x + y * y + z * z;
-    if (length_sq > 1e-7) {
-        const double length = std::sqrt(length_sq);
-        x /= length;
-        y /= length;
-        z /= length;
-    }
+    // Any direction that is not zero counts, however short.
+    const object_detail::Vec3 unit = object_detail::normalised({n[0], n[1], n[2]});
+    const double x = unit.x, y = unit.y, z = unit.z;
     double best = 10000.0;
     int32_t best_index = 0;
     for (int32_t i = 0; i < NORMAL_COUNT; ++i) {

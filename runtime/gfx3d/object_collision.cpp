@@ -31,7 +31,8 @@ template <class Test>
 bool any_triangle(const MeshObjectX& mesh, const MeshFrame& frame, Test test) {
     const std::vector<uint32_t>& t = mesh.triangles;
     const size_t n = frame.vertices.size();
-    for (size_t i = 0; i + 2 < t.size(); i += 3) {
+    const size_t held = std::min(frame.triangle_indices, t.size());
+    for (size_t i = 0; i + 2 < held; i += 3) {
         if (t[i] >= n || t[i + 1] >= n || t[i + 2] >= n) continue;
         if (test(Vec3::of(frame.vertices[t[i]].position), Vec3::of(frame.vertices[t[i + 1]].position),
                  Vec3::of(frame.vertices[t[i + 2]].position))) {
@@ -118,7 +119,13 @@ bool sphere_touches_frame(const MeshObjectX& mesh, int32_t frame, const Vec3& ce
     if (!f) return false;
     const double reach = radius + f->bound_radius;
     if (reach * reach < length_sq(centre - Vec3::of(f->bound_centre))) return false;
-    if (radius * radius >= length_sq(centre - Vec3::of(f->vertices[0].position))) return true;
+    // Quick acceptance at a corner of the first triangle: a drawn vertex, never a separator.
+    if (f->triangle_indices < 3 || mesh.triangles.size() < 3) return false;
+    const uint32_t first = mesh.triangles[0];
+    if (first < f->vertices.size() &&
+        radius * radius >= length_sq(centre - Vec3::of(f->vertices[first].position))) {
+        return true;
+    }
     return any_triangle(mesh, *f, [&](const Vec3& a, const Vec3& b, const Vec3& c) {
         return sphere_touches_triangle(a, b, c, centre, radius);
     });

@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <span>
+#include <stdexcept>
 
 #include "runtime/gfx2d/image_files.h"
 #include "runtime/gfx2d/opengl_rainbows.h"
@@ -20,15 +22,11 @@ namespace runtime {
 
 namespace {
 
-// Reads one mesh file into the mesh and builds it; failures are reported by name.
-bool load_mesh_file(const std::string& file_name, MeshObjectX& mesh) {
-    std::vector<uint8_t> bytes;
-    const ModelFileStatus file = read_model_file(file_name, bytes);
-    if (file != ModelFileStatus::OK) {
-        report_model_error(file == ModelFileStatus::TOO_LARGE, file_name);
-        return false;
-    }
-    const DddStatus status = read_mesh_bytes(bytes, mesh);
+// Reads the bytes of one mesh file into the mesh (not built yet), holding at most
+// `budget` vertices; failures are reported by name.
+bool read_mesh_file(const std::string& file_name, std::span<const uint8_t> bytes, MeshObjectX& mesh,
+                    int64_t budget) {
+    const DddStatus status = read_mesh_bytes(bytes, mesh, budget);
     if (status == DddStatus::WRONG_VERSION) {
         std::printf("Wrong .ddd version.\n");
         std::fflush(stdout);
@@ -38,8 +36,22 @@ bool load_mesh_file(const std::string& file_name, MeshObjectX& mesh) {
         return false;
     }
     mesh.file_loaded = true;
-    mesh.build();
     return true;
+}
+
+// A model file's bytes, read once; a failure is reported by name.
+bool read_whole_file(const std::string& file_name, std::vector<uint8_t>& bytes) {
+    const ModelFileStatus file = read_model_file(file_name, bytes);
+    if (file == ModelFileStatus::OK) return true;
+    report_model_error(file == ModelFileStatus::TOO_LARGE, file_name);
+    return false;
+}
+
+int64_t vertex_count(const MeshObjectX& mesh) {
+    int64_t total = 0;
+    for (const MeshFrame& frame : mesh.frames)
+        total += static_cast<int64_t>(frame.packed_vertices.size());
+    return total;
 }
 
 // A world texture: the picture keyed with the transparent colour, one plain texture.
@@ -59,24 +71,56 @@ uint32_t load_world_texture(const std::string& file_name) {
     return texture;
 }
 
-bool load_world(std::span<const uint8_t> bytes, const std::string& file_name, ObjectSlot& slot) {
+// Every mesh is read before any is built, so the world's vertex budget is spent on the
+// small stored form and a world asking for too much fails before the large one exists.
+// `current` names the file being worked on, for a failed allocation.
+bool load_world(std::span<const uint8_t> bytes, const std::string& file_name, ObjectSlot& slot,
+                std::string& current) {
     WorldDescription world;
     if (!parse_world_file(bytes, folder_of(file_name), world) || world.meshes.empty()) {
         report_model_error(false, file_name);
         return false;
     }
-    for (const std::string& texture : world.textures) slot.textures.push_back(load_world_texture(texture));
-    slot.texture_count = static_cast<int32_t>(slot.textures.size());
+    int64_t budget = WORLD_VERTEX_BUDGET;
     for (const WorldMesh& m : world.meshes) {
+        current = m.file;
+        std::vector<uint8_t> mesh_bytes;
         auto mesh = std::make_unique<MeshObjectX>();
-        if (!load_mesh_file(m.file, *mesh)) return false;
+        if (!read_whole_file(m.file, mesh_bytes) ||
+            !read_mesh_file(m.file, mesh_bytes, *mesh, budget))
+            return false;
+        budget -= vertex_count(*mesh);
         mesh->texture_a = m.texture_a;
         mesh->texture_b = m.texture_b;
         slot.meshes.push_back(std::move(mesh));
     }
+    for (size_t i = 0; i < slot.meshes.size(); ++i) {
+        current = world.meshes[i].file;
+        slot.meshes[i]->build();
+    }
+    current = file_name;
+    for (const std::string& texture : world.textures)
+        slot.textures.push_back(load_world_texture(texture));
+    slot.texture_count = static_cast<int32_t>(slot.textures.size());
     slot.mesh_count = static_cast<int32_t>(slot.meshes.size());
     slot.loaded = true;
     slot.is_world = true;
+    return true;
+}
+
+// Loads the file into the emptied slot; false leaves it to be emptied again.
+bool load_into(const std::string& name, ObjectSlot& slot, std::string& current) {
+    std::vector<uint8_t> bytes;
+    if (!read_whole_file(name, bytes)) return false;
+    if (is_world_file(bytes)) return load_world(bytes, name, slot, current);
+    auto mesh = std::make_unique<MeshObjectX>();
+    if (!read_mesh_file(name, bytes, *mesh, MAX_MESH_VERTICES)) return false;
+    bytes = std::vector<uint8_t>();  // the file's bytes are done with before the mesh grows
+    if (mesh->frames.empty() || mesh->frames[0].packed_vertices.empty()) return false;
+    mesh->build();
+    slot.meshes.push_back(std::move(mesh));
+    slot.mesh_count = 1;
+    slot.loaded = true;
     return true;
 }
 
@@ -92,27 +136,24 @@ double load_object(const DynString& file_name, double object) {
     ObjectSlot* found = object_slot(object);
     if (!found) return 0;
     ObjectSlot& slot = *found;
+    // Loading over the object being built ends that build: nothing of it remains.
+    ObjectTable* table = object_table();
+    if (table->building == static_cast<int32_t>(object)) {
+        table->building = NOT_BUILDING;
+        table->building_vertices = std::vector<MeshVertex>();
+    }
     free_object_slot(slot);
     const std::string name(file_name.text_of(), file_name.length);
-    std::vector<uint8_t> bytes;
-    const ModelFileStatus file = read_model_file(name, bytes);
-    if (file != ModelFileStatus::OK) {
-        report_model_error(file == ModelFileStatus::TOO_LARGE, name);
-        return 0;
+    std::string current = name;
+    try {
+        if (load_into(name, slot, current)) return 1;
+    } catch (const std::bad_alloc&) {
+        report_model_error(true, current);
+    } catch (const std::length_error&) {
+        report_model_error(true, current);
     }
-    if (is_world_file(bytes)) {
-        if (load_world(bytes, name, slot)) return 1;
-        free_object_slot(slot);
-        return 0;
-    }
-    auto mesh = std::make_unique<MeshObjectX>();
-    if (!load_mesh_file(name, *mesh) || mesh->frames.empty() || mesh->frames[0].vertices.empty()) {
-        return 0;
-    }
-    slot.meshes.push_back(std::move(mesh));
-    slot.mesh_count = 1;
-    slot.loaded = true;
-    return 1;
+    free_object_slot(slot);
+    return 0;
 }
 
 double save_object(double object, const DynString& file_name) {
@@ -161,22 +202,30 @@ void end_object() {
     table.building = NOT_BUILDING;
     slot.loaded = true;
     slot.is_world = false;
-    if (slot.meshes.empty()) {  // the slot was loaded over while it was being built
+    if (slot.meshes.empty()) {
         slot.meshes.push_back(std::make_unique<MeshObjectX>());
         slot.mesh_count = 1;
     }
     MeshObjectX& mesh = *slot.meshes[0];
+    release_gl_names(mesh);
     mesh.clear();
-    if (table.building_vertices.size() > 2) {
-        pack_frame(mesh, table.building_vertices);
-        // Built vertices carry no normals: they come from the triangles, in the
-        // chosen mode (flat when smoothing is off).
-        mesh.build();
-        compute_normals(mesh, static_cast<NormalMode>(rainbows_3d()->smoothing_mode));
-        mesh.build();
+    try {
+        if (table.building_vertices.size() > 2) {
+            mesh.separators = true;
+            pack_frame(mesh, table.building_vertices);
+            table.building_vertices =
+                std::vector<MeshVertex>();  // packed: freed before the mesh grows
+            // Built vertices carry no normals: they come from the triangles, in the
+            // chosen mode (flat when smoothing is off).
+            mesh.build();
+            compute_normals(mesh, static_cast<NormalMode>(rainbows_3d()->smoothing_mode));
+            mesh.build();
+        }
+    } catch (const std::bad_alloc&) {
+        // Too large to hold: the object ends empty, as one too small to draw does.
+        mesh.clear();
     }
-    table.building_vertices.clear();
-    table.building_vertices.shrink_to_fit();
+    table.building_vertices = std::vector<MeshVertex>();
 }
 
 void set_object_smoothing(double mode) {

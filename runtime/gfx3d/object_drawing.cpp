@@ -1,16 +1,18 @@
 // Drawing objects: the frame pair and weight from the blending rule, then either one
 // frame straight from the buffer objects (or its vertex array) or both frames blended
 // on the processor. In a running shadow pass an object gives its shadow volume instead.
+#include "runtime/gfx3d/object_drawing.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <new>
 
 #include "runtime/gfx2d/drawing_2d.h"
 #include "runtime/gfx3d/object_commands.h"
-#include "runtime/gfx3d/object_drawing.h"
 #include "runtime/gfx3d/object_table.h"
 #include "runtime/gfx3d/object_vector.h"
 #include "runtime/gfx3d/rainbows3d.h"
@@ -55,7 +57,7 @@ void upload_buffers(MeshObjectX& mesh) {
 
 // Points the fixed-function arrays at interleaved MeshVertex data (a pointer, or an
 // offset into the bound vertex buffer) and draws the triangles.
-void draw_arrays(const MeshObjectX& mesh, const char* base, const void* indices, bool shader) {
+void draw_arrays(size_t count, const char* base, const void* indices, bool shader) {
     const platform::GlExtensions& ext = platform::gl_extensions();
     constexpr GLsizei STRIDE = sizeof(MeshVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -78,7 +80,7 @@ void draw_arrays(const MeshObjectX& mesh, const char* base, const void* indices,
             glTexCoordPointer(3, GL_FLOAT, STRIDE, base + (set == 2 ? offsetof(MeshVertex, aux_a) : offsetof(MeshVertex, aux_b)));
         }
     }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh.triangles.size()), GL_UNSIGNED_INT, indices);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
     for (int32_t set = sets - 1; set >= 0; --set) {
         if (ext.glClientActiveTextureARB) ext.glClientActiveTextureARB(GL_TEXTURE0_ARB + set);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -90,44 +92,56 @@ void draw_arrays(const MeshObjectX& mesh, const char* base, const void* indices,
     glColor4f(1, 1, 1, 1);
 }
 
+// The triangles both frames of the pair hold all corners of.
+size_t pair_indices(const MeshObjectX& mesh, const FramePair& pair) {
+    const size_t v = mesh.held_indices(static_cast<size_t>(pair.v));
+    return pair.w == 0.0 ? v : std::min(v, mesh.held_indices(static_cast<size_t>(pair.u)));
+}
+
 void draw_mesh(MeshObjectX& mesh, const FramePair& pair, bool shader) {
-    if (mesh.triangles.empty()) return;
+    const size_t count = pair_indices(mesh, pair);
+    if (count == 0) return;
     const MeshFrame& v = mesh.frames[static_cast<size_t>(pair.v)];
     const platform::GlExtensions& ext = platform::gl_extensions();
     if (pair.w == 0.0) {
         if (!ext.has_buffer_objects()) {
-            draw_arrays(mesh, reinterpret_cast<const char*>(v.vertices.data()), mesh.triangles.data(), shader);
+            draw_arrays(count, reinterpret_cast<const char*>(v.vertices.data()),
+                        mesh.triangles.data(), shader);
             return;
         }
         if (mesh.buffers_stale || !mesh.vertex_buffer) upload_buffers(mesh);
         ext.glBindBufferARB(GL_ARRAY_BUFFER_ARB, mesh.vertex_buffer);
         ext.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, mesh.index_buffer);
         const char* start = nullptr;
-        draw_arrays(mesh, start + mesh.frame_starts[static_cast<size_t>(pair.v)] * sizeof(MeshVertex), nullptr, shader);
+        draw_arrays(count,
+                    start + mesh.frame_starts[static_cast<size_t>(pair.v)] * sizeof(MeshVertex),
+                    nullptr, shader);
         ext.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
         ext.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
         return;
     }
     std::vector<MeshVertex> blended;
     blend_frames(mesh, pair, blended);
-    draw_arrays(mesh, reinterpret_cast<const char*>(blended.data()), mesh.triangles.data(), shader);
+    draw_arrays(count, reinterpret_cast<const char*>(blended.data()), mesh.triangles.data(),
+                shader);
 }
 
 // The mesh's shadow volume for the scene's shadow pass, in the mesh's own space.
 void draw_mesh_shadow(const MeshObjectX& mesh, const FramePair& pair, const float light[3]) {
-    if (mesh.triangles.empty()) return;
+    const size_t count = pair_indices(mesh, pair);
+    if (count == 0) return;
     std::vector<MeshVertex> vertices;
     blend_frames(mesh, pair, vertices);
     std::vector<float> positions;
     positions.reserve(vertices.size() * 3);
     for (const MeshVertex& m : vertices) positions.insert(positions.end(), m.position, m.position + 3);
     std::vector<uint8_t> flags;
-    shadow_flags(mesh, vertices, light, flags);
+    shadow_flags(mesh, vertices, light, count, flags);
     ShadowVolumeMesh volume;
     volume.positions = positions.data();
     volume.vertex_count = static_cast<int32_t>(vertices.size());
     volume.triangles = reinterpret_cast<const int32_t*>(mesh.triangles.data());
-    volume.triangle_count = static_cast<int32_t>(mesh.triangles.size() / 3);
+    volume.triangle_count = static_cast<int32_t>(count / 3);
     volume.flags = flags.data();
     draw_shadow_volume(volume, light, false);
 }
@@ -188,10 +202,10 @@ void blend_frames(const MeshObjectX& mesh, const FramePair& pair, std::vector<Me
     }
 }
 
-void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices, const float light[3],
-                  std::vector<uint8_t>& flags) {
+void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices,
+                  const float light[3], size_t indices, std::vector<uint8_t>& flags) {
     const std::vector<uint32_t>& t = mesh.triangles;
-    const size_t count = t.size() / 3;
+    const size_t count = std::min(indices, t.size()) / 3;
     const Vec3 l = Vec3::of(light);
     flags.assign(count, 0);
     for (size_t i = 0; i < count; ++i) {
@@ -206,7 +220,11 @@ void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertic
         for (int e = 0; e < 3; ++e) {
             const int32_t other = mesh.edge_neighbours[i * 3 + e];
             // An open edge, or one whose neighbour turns away from the light, outlines the shadow.
-            if (other < 0 || !(flags[static_cast<size_t>(other)] & SHADOW_FACES_LIGHT)) flags[i] |= EDGE_FLAGS[e];
+            // A neighbour this frame does not hold is no neighbour.
+            if (other < 0 || static_cast<size_t>(other) >= count ||
+                !(flags[static_cast<size_t>(other)] & SHADOW_FACES_LIGHT)) {
+                flags[i] |= EDGE_FLAGS[e];
+            }
         }
     }
 }
@@ -249,12 +267,19 @@ void draw_object(double object, double frame_from, double frame_to, double t, do
         if (mesh.frames.empty()) continue;
         const FramePair pair =
             choose_frames(static_cast<int32_t>(mesh.frames.size()), frame_from, frame_to, t, flag != 0);
-        if (shadow) {
-            draw_mesh_shadow(mesh, pair, light);
+        // The copies drawing makes (a blend, the buffer upload) are made before any GL
+        // call: a mesh too large for the memory left is skipped rather than ending the program.
+        try {
+            if (shadow) {
+                draw_mesh_shadow(mesh, pair, light);
+                continue;
+            }
+            if (slot.is_world)
+                bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
+            draw_mesh(mesh, pair, scene->current_shader >= 0);
+        } catch (const std::bad_alloc&) {
             continue;
         }
-        if (slot.is_world) bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
-        draw_mesh(mesh, pair, scene->current_shader >= 0);
     }
     glPopMatrix();
 }

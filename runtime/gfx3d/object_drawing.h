@@ -24,7 +24,8 @@ FramePair choose_frames(int32_t frame_count, double a, double b, double t, bool 
 void blend_frames(const MeshObjectX& mesh, const FramePair& pair, std::vector<MeshVertex>& out);
 // Per triangle: whether it faces the light, and which of its edges outline the shadow
 // (it faces the light and the triangle across does not, or nothing is across).
-void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices, const float light[3],
-                  std::vector<uint8_t>& flags);
+// Only the first `indices` entries of the triangle list count (what both frames hold).
+void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices,
+                  const float light[3], size_t indices, std::vector<uint8_t>& flags);
 
 }  // namespace runtime

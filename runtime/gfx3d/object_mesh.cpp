@@ -48,7 +48,8 @@ namespace {
 
 // Runs of vertices between markers become triangles: plain lists before any marker and
 // after LIST_MARKER, strips after STRIP_MARKER, fans after FAN_MARKER.
-void collect_triangles(const std::vector<MeshVertex>& vertices, std::vector<uint32_t>& out) {
+void collect_triangles(const std::vector<MeshVertex>& vertices, bool separators,
+                       std::vector<uint32_t>& out) {
     out.clear();
     uint32_t kind = LIST_MARKER;
     std::vector<uint32_t> run;
@@ -71,7 +72,7 @@ void collect_triangles(const std::vector<MeshVertex>& vertices, std::vector<uint
         run.clear();
     };
     for (size_t k = 0; k < vertices.size(); ++k) {
-        if (is_marker(vertices[k].colour_value)) {
+        if (separators && is_marker(vertices[k].colour_value)) {
             flush();
             kind = vertices[k].colour_value;
         } else {
@@ -122,18 +123,23 @@ void MeshObjectX::build() {
     triangles.clear();
     edge_neighbours.clear();
     if (!frames.empty()) {
-        collect_triangles(frames[0].vertices, triangles);
-        // Every triangle must exist in every frame, since any two frames are blended.
-        size_t shortest = frames[0].vertices.size();
-        for (const MeshFrame& frame : frames) shortest = std::min(shortest, frame.vertices.size());
-        std::vector<uint32_t> kept;
-        for (size_t i = 0; i + 2 < triangles.size(); i += 3) {
-            if (std::max({triangles[i], triangles[i + 1], triangles[i + 2]}) < shortest) {
-                kept.insert(kept.end(), {triangles[i], triangles[i + 1], triangles[i + 2]});
-            }
+        // Frames may hold different numbers of vertices: the triangles come from the
+        // longest, and each frame draws those it holds all corners of.
+        size_t longest = 0;
+        for (size_t f = 1; f < frames.size(); ++f) {
+            if (frames[f].vertices.size() > frames[longest].vertices.size()) longest = f;
         }
-        triangles.swap(kept);
-        find_neighbours(frames[0], triangles, edge_neighbours);
+        collect_triangles(frames[longest].vertices, separators, triangles);
+        for (MeshFrame& frame : frames) {
+            const size_t n = frame.vertices.size();
+            size_t held = 0;
+            while (held + 2 < triangles.size() &&
+                   std::max({triangles[held], triangles[held + 1], triangles[held + 2]}) < n) {
+                held += 3;
+            }
+            frame.triangle_indices = held;
+        }
+        find_neighbours(frames[longest], triangles, edge_neighbours);
     }
     buffers_stale = true;
     compute_bounds();
@@ -142,12 +148,17 @@ void MeshObjectX::build() {
 void MeshObjectX::compute_bounds() {
     for (MeshFrame& frame : frames) {
         Vec3 sum;
-        for (const MeshVertex& v : frame.vertices) sum += Vec3::of(v.position);
-        const size_t n = frame.vertices.size();
+        size_t n = 0;
+        for (const MeshVertex& v : frame.vertices) {
+            if (!drawn(v)) continue;
+            sum += Vec3::of(v.position);
+            ++n;
+        }
         const Vec3 centre = n ? sum * (1.0 / static_cast<double>(n)) : Vec3{};
         double radius = 0;
         for (const MeshVertex& v : frame.vertices) {
-            radius = std::max(radius, object_detail::length_of(Vec3::of(v.position) - centre));
+            if (drawn(v))
+                radius = std::max(radius, object_detail::length_of(Vec3::of(v.position) - centre));
         }
         object_detail::store(centre, frame.bound_centre);
         frame.bound_radius = static_cast<float>(radius);
@@ -162,6 +173,7 @@ void MeshObjectX::clear() {
     triangles.clear();
     edge_neighbours.clear();
     file_loaded = false;
+    separators = false;
     vertex_buffer = index_buffer = texture = 0;
     texture_a = texture_b = -1;
     buffers_stale = true;

@@ -26,10 +26,13 @@ inline double length_of(const Vec3& a) {
     const double sq = length_sq(a);
     return sq > 1e-7 ? std::sqrt(sq) : 0.0;
 }
-// Normalised when the squared length exceeds 1e-7, else returned unchanged.
+// Unit length for any vector that is not exactly zero (or not finite), however short;
+// those are returned unchanged.
 inline Vec3 normalised(const Vec3& a) {
-    const double sq = length_sq(a);
-    return sq > 1e-7 ? a * (1.0 / std::sqrt(sq)) : a;
+    const double largest = std::fmax(std::fabs(a.x), std::fmax(std::fabs(a.y), std::fabs(a.z)));
+    if (!(largest > 0) || !std::isfinite(largest)) return a;
+    const Vec3 b = a * (1.0 / largest);
+    return b * (1.0 / std::sqrt(length_sq(b)));
 }
 inline void store(const Vec3& v, float out[3]) {
     out[0] = static_cast<float>(v.x);

@@ -14,11 +14,11 @@ namespace runtime {
 
 namespace {
 
-// The one scene, and the frame-loop hook it wrapped when it joined.
+// The one scene, and its listener of the frame loop while it has joined.
 struct SceneSlot {
     Rainbows3D* scene = nullptr;
     bool joined = false;
-    std::function<void()> previous_prepare_next_frame;
+    int prepare_listener = 0;
 };
 SceneSlot& scene_slot() {
     static SceneSlot slot;
@@ -29,14 +29,14 @@ void join_frame_loop_3d() {
     SceneSlot& slot = scene_slot();
     ScreenHooks& hooks = screen_hooks();
     hooks.end_shadow_pass = [] { end_shadow_pass(); };
-    slot.previous_prepare_next_frame = hooks.prepare_next_frame;
-    hooks.prepare_next_frame = [] {
-        if (scene_slot().previous_prepare_next_frame) scene_slot().previous_prepare_next_frame();
-        Rainbows3D* scene = rainbows_3d();
-        if (!scene) return;
-        if (scene->objects_next_frame) scene->objects_next_frame();
-        select_no_shader(*scene);
-    };
+    if (!slot.joined) {
+        slot.prepare_listener = hooks.prepare_next_frame.add([] {
+            Rainbows3D* scene = rainbows_3d();
+            if (!scene) return;
+            if (scene->objects_next_frame) scene->objects_next_frame();
+            select_no_shader(*scene);
+        });
+    }
     gfx2d_hooks().leave_3d_mode = [] { end_shadow_pass(); };
     gfx2d_hooks().release_3d_scene = [] { destroy_scene_3d(); };
     slot.joined = true;
@@ -47,10 +47,10 @@ void leave_frame_loop_3d() {
     if (!slot.joined) return;
     ScreenHooks& hooks = screen_hooks();
     hooks.end_shadow_pass = nullptr;
-    hooks.prepare_next_frame = slot.previous_prepare_next_frame;
+    hooks.prepare_next_frame.remove(slot.prepare_listener);
     gfx2d_hooks().leave_3d_mode = nullptr;
     gfx2d_hooks().release_3d_scene = nullptr;
-    slot.previous_prepare_next_frame = nullptr;
+    slot.prepare_listener = 0;
     slot.joined = false;
 }
 

@@ -25,16 +25,18 @@ inline Rgba rgba_of(uint32_t colour, float alpha = 1.0f) {
             static_cast<float>((colour >> 16) & 0xFF) / 255.0f, alpha};
 }
 
-// Normalises in place when the squared length exceeds 1e-7 (shorter vectors stay as
-// they are rather than being divided by almost nothing).
+// Normalises in place any vector that is not exactly zero (or not finite), however short:
+// the largest component is divided out first, so tiny lengths neither underflow nor lose
+// precision.
 template <class T>
 inline void normalise(T v[3]) {
-    const T squared = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-    if (squared <= T(1e-7)) return;
-    const T length = std::sqrt(squared);
-    v[0] /= length;
-    v[1] /= length;
-    v[2] /= length;
+    const T largest = std::fmax(std::fabs(v[0]), std::fmax(std::fabs(v[1]), std::fabs(v[2])));
+    if (!(largest > 0) || !std::isfinite(largest)) return;
+    const T x = v[0] / largest, y = v[1] / largest, z = v[2] / largest;
+    const T length = std::sqrt(x * x + y * y + z * z);
+    v[0] = x / length;
+    v[1] = y / length;
+    v[2] = z / length;
 }
 
 // out = a x b for column-major matrices (out may not alias a or b).

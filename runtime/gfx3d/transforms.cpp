@@ -52,9 +52,8 @@ void recompute(Rainbows3D& scene, int32_t level_number) {
     for (int32_t i = level.rotation_count - 1; i >= 0; --i) {
         const TransformRotation& r = level.rotations[i];
         float axis[3] = {r.x, r.y, r.z};
-        if (std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]) <= 0.0001f) {
-            continue;
-        }
+        // Only a zero axis names no direction; a short one is as good as a long one.
+        if (axis[0] == 0 && axis[1] == 0 && axis[2] == 0) continue;
         normalise(axis);
         float rotation[16];
         rotation_matrix(r.angle, axis[0], axis[1], axis[2], rotation);

@@ -1,4 +1,4 @@
-// World-file reading on the INI parser. Counts are capped by the entries present, so
+// World-file reading on the INI parser. Only the numbered keys present are visited, so
 // a huge "count" costs nothing, and each name is found in an index of its section, so
 // a file naming many meshes is read in linear time.
 #include "runtime/gfx3d/world_file.h"
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "runtime/files/ini_file.h"
 
@@ -28,6 +29,21 @@ public:
     std::string value(const std::string& key) const {
         const DynString* v = find(key);
         return v == nullptr ? std::string() : std::string(v->text_of(), v->length);
+    }
+    // The keys that are plain numbers 1 ... up_to (no sign or leading zero, as a lookup
+    // of that number finds them), ascending.
+    std::vector<int64_t> numbers(int64_t up_to) const {
+        std::vector<int64_t> out;
+        for (const auto& [key, value] : values_) {
+            if (key.empty() || key.size() > 18 || key[0] == '0' ||
+                key.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            const int64_t n = std::strtoll(key.c_str(), nullptr, 10);
+            if (n <= up_to && find(key) != nullptr) out.push_back(n);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
     }
     // The value as a whole number (leading digits, like atoi); 0 when missing or not one.
     int64_t whole(const std::string& key) const {
@@ -67,36 +83,33 @@ bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder,
     out = WorldDescription{};
     IniStore store;
     ini_parse_bytes(store, reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    int64_t entries = 0;
-    for (const IniSection& s : store.sections) entries += static_cast<int64_t>(s.entries.size());
     const SectionIndex textures(store, "textures");
     const SectionIndex objects(store, "objects");
-    const auto count_of = [&](const SectionIndex& section) {
-        const int64_t n = section.whole("count");
-        return n < 0 ? 0 : (n > entries ? entries : n);
+    // The count a section declares is its count; numbers it skips name nothing. Only the
+    // numbered keys present are visited, so a huge count costs nothing.
+    const auto count_of = [](const SectionIndex& section) {
+        return std::max<int64_t>(section.whole("count"), 0);
     };
-
     const auto refuse = [&] {
         out = WorldDescription{};
         return false;
     };
-    // Numbers past the limit may be counted, but not named.
+    // Texture numbers past the limit may be counted, but not named.
     const int64_t listed_textures = count_of(textures);
+    const std::vector<int64_t> texture_numbers = textures.numbers(listed_textures);
+    if (!texture_numbers.empty() && texture_numbers.back() > WORLD_ENTRY_LIMIT) return refuse();
     const int64_t texture_count = std::min(listed_textures, WORLD_ENTRY_LIMIT);
-    for (int64_t i = 1; i <= listed_textures; ++i) {
+    out.textures.assign(static_cast<size_t>(texture_count), std::string());
+    for (int64_t i : texture_numbers) {
         const std::string name = textures.value(std::to_string(i));
-        if (i > WORLD_ENTRY_LIMIT) {
-            if (!name.empty()) return refuse();
-            continue;
-        }
-        out.textures.push_back(name.empty() ? name : folder + name);
+        if (!name.empty()) out.textures[static_cast<size_t>(i - 1)] = folder + name;
     }
-    const int64_t mesh_count = count_of(objects);
-    for (int64_t i = 1; i <= mesh_count; ++i) {
+    const std::vector<int64_t> mesh_numbers = objects.numbers(count_of(objects));
+    if (static_cast<int64_t>(mesh_numbers.size()) > WORLD_ENTRY_LIMIT) return refuse();
+    for (int64_t i : mesh_numbers) {
         const std::string number = std::to_string(i);
         const std::string name = objects.value(number);
-        if (name.empty()) continue;  // a count larger than the list names nothing more
-        if (static_cast<int64_t>(out.meshes.size()) == WORLD_ENTRY_LIMIT) return refuse();
+        if (name.empty()) continue;
         WorldMesh mesh;
         mesh.file = folder + name;
         // Texture numbers count from 1; anything outside the list means none.

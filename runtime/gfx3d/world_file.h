@@ -28,8 +28,9 @@ struct WorldDescription {
 bool is_world_file(std::span<const uint8_t> bytes);
 // The folder part of a name: up to and including its last '/' or '\', else "".
 std::string folder_of(const std::string& file_name);
-// Reads the sections "textures" and "objects" (keys missing below a count are
-// skipped). False when it names no mesh at all or more than the limit allows.
+// Reads the sections "textures" and "objects": a section's "count" is how many numbers
+// it has, and numbers without a key are skipped. False when it names no mesh at all or
+// more than the limit allows.
 bool parse_world_file(std::span<const uint8_t> bytes, const std::string& folder, WorldDescription& out);
 
 }  // namespace runtime

@@ -159,13 +159,10 @@ void start_input(InputState& input, uint32_t window, int capture_mouse) {
         poll_keyboard(input);
         input.mouse_fresh = 1;
     });
-    // A display-mode change makes a new window; the state follows it. Whoever else
-    // listens (sound) keeps being told.
-    auto told_before = screen_hooks().window_changed;
-    screen_hooks().window_changed = [told_before](uint32_t new_window) {
-        if (told_before) told_before(new_window);
+    // A display-mode change makes a new window; the state follows it.
+    input.window_listener = screen_hooks().window_changed.add([](uint32_t new_window) {
         if (InputState* state = input_state()) state->window = new_window;
-    };
+    });
     screen_hooks().key_down = [](int code) {
         const InputState* state = input_state();
         return state != nullptr && (state->key_states[code & 0xFF] & KEY_DOWN_BIT) != 0;
@@ -199,6 +196,8 @@ void stop_input(InputState& input) {
     input.joysticks_started = false;
     platform::remove_event_listener(input.event_listener);
     remove_frame_hook(input.frame_hook);
+    screen_hooks().window_changed.remove(input.window_listener);
+    input.window_listener = 0;
     input.event_listener = 0;
     input.frame_hook = 0;
     screen_hooks().key_down = nullptr;

@@ -56,6 +56,7 @@ struct InputState {
     bool joysticks_started = false;
     int event_listener = 0;
     int frame_hook = 0;
+    int window_listener = 0;  // its listener of window changes, while started
     bool started = false;
     // wait_for_activity compares the mouse with the values of its previous call.
     int32_t activity_x = 0;

@@ -135,7 +135,7 @@ void show_screen() {
         glDisable(GL_BLEND);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     }
-    if (hooks.prepare_next_frame) hooks.prepare_next_frame();
+    hooks.prepare_next_frame.call();
 }
 
 void clear_screen() {

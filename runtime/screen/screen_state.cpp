@@ -125,7 +125,7 @@ void set_screen_mode(double width, double height, double fullscreen) {
         enter_fullscreen();
     else
         leave_fullscreen();
-    if (screen_hooks().window_changed) screen_hooks().window_changed(win.window);
+    screen_hooks().window_changed.call(win.window);
     for (int i = 0; i < 5; ++i) show_screen();
 }
 

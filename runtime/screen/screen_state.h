@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/core/dyn_string.h"
+#include "runtime/core/listener_list.h"
 #include "runtime/platform/events.h"
 #include "runtime/screen/window_commands.h"
 
@@ -42,15 +43,17 @@ struct ScreenHooks {
     // 3D scene: finish a shadow pass before presenting.
     std::function<void()> end_shadow_pass;
     // After presenting: alpha mode 0, screen background, 2D state, mipmapping, shader.
-    std::function<void()> prepare_next_frame;
+    // The 2D engine and the 3D scene each add a listener while they live.
+    ListenerList<> prepare_next_frame;
     // clear_screen: free the screen background (tiled image 0).
     std::function<void()> free_screen_background;
     // destroy_gl_window: release sprite textures and pixel buffers.
     std::function<void()> release_gl_resources;
     // Input module: whether a key (set-1 scan code, extended + 128) is down.
     std::function<bool(int scan_code)> key_down;
-    // Input module, sound: a new window handle after a display-mode change.
-    std::function<void(uint32_t window)> window_changed;
+    // Input module, sound: a new window handle after a display-mode change; each adds a
+    // listener when it starts and removes it when it stops.
+    ListenerList<uint32_t> window_changed;
 };
 ScreenHooks& screen_hooks();
 

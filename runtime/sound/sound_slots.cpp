@@ -75,13 +75,10 @@ int start_sound(SoundDevice& device, uint32_t window) {
     device.started = true;
     device.capabilities = platform::audio_output_format();
     device.window = window;
-    // A display-mode change brings a new window; the device follows it, and whoever was
-    // told before keeps being told.
-    auto told_before = screen_hooks().window_changed;
-    screen_hooks().window_changed = [told_before](uint32_t new_window) {
-        if (told_before) told_before(new_window);
+    // A display-mode change brings a new window; the device follows it.
+    device.window_listener = screen_hooks().window_changed.add([](uint32_t new_window) {
         if (SoundSystem* system = sound_system()) set_sound_window(system->device, new_window);
-    };
+    });
     return 1;
 }
 
@@ -90,6 +87,7 @@ void set_sound_window(SoundDevice& device, uint32_t window) { device.window = wi
 void stop_sound(SoundDevice& device) {
     if (!device.started) return;
     platform::close_audio_output(platform::AudioUser::SOUND);
+    screen_hooks().window_changed.remove(device.window_listener);
     device = SoundDevice{};
 }
 

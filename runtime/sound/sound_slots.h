@@ -28,6 +28,7 @@ struct SoundDevice {
     bool started = false;                // the audio output is held for the slots
     platform::AudioFormat capabilities;  // the granted output format, read at start
     uint32_t window = 0;
+    int window_listener = 0;  // its listener of window changes, while started
 };
 
 struct SoundSlot {

@@ -234,6 +234,27 @@ TEST_F(ObjectTest, CollisionsFollowTheObjectTransform) {
     EXPECT_EQ(object_sphere_collision(2, 0, 100, 10, 0, 0), 0);  // no such object
 }
 
+TEST_F(ObjectTest, ShortVectorsAreDirectionsLikeLongOnes) {
+    ASSERT_EQ(load_object(text(write("square.ddd", moving_square(0, 0))), 1), 1);
+    look_at_origin();
+    double wide_x = 0, wide_y = 0, depth = 0;
+    ASSERT_EQ(project_point(1, 1, 0, wide_x, wide_y, depth), 1);
+    for (const double s : {1.0, 0.0002, 1e-30}) {
+        // The square turned to stand in x = 10, as with a unit axis.
+        set_transform_position(10, 0, 0);
+        add_transform_rotation(90, 0, s, 0);
+        EXPECT_EQ(object_sphere_collision(1, 0, 0.5, 10.3, 0.5, 0.5), 1) << s;
+        EXPECT_NEAR(object_ray_collision(1, 0, 4, 0.2, 0.2, s, 0, 0), 6, 1e-4) << s;
+        // The view of a short up vector is the view of a long one.
+        set_camera_up(0, s, 0);
+        set_camera(0, 0, 10, 0, 0, 0);
+        double x = 0, y = 0;
+        ASSERT_EQ(project_point(1, 1, 0, x, y, depth), 1);
+        EXPECT_NEAR(x, wide_x, 1e-3) << s;
+        EXPECT_NEAR(y, wide_y, 1e-3) << s;
+    }
+}
+
 TEST(ObjectNumbers, OutsideTheTableIsAnErrorStop) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(load_object(DynString("x"), 65536), ::testing::ExitedWithCode(9), "");

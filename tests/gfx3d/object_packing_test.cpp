@@ -85,6 +85,7 @@ TEST(PackFrame, ColourTableKeepsRoomForReservedValues) {
 // A built mesh from positions, with markers where a colour is given.
 MeshObjectX built(const std::vector<MeshVertex>& vertices, NormalMode mode) {
     MeshObjectX mesh;
+    mesh.separators = true;
     pack_frame(mesh, vertices);
     mesh.build();
     compute_normals(mesh, mode);

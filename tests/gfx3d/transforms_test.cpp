@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "gl3d_fixture.h"
+#include "runtime/gfx3d/object_table.h"
+#include "runtime/screen/screen_state.h"
 
 namespace runtime {
 namespace {
@@ -37,9 +39,25 @@ TEST_F(TransformStack, ScaledThenTurnedInOrderThenMoved) {
     add_transform_rotation(90, 0, 0, 1);
     add_transform_rotation(90, 1, 0, 0);
     expect_point(moved(1, 0, 0), 0, 0, 1);
-    // A zero axis is skipped.
-    add_transform_rotation(45, 0, 0, 0.00001);
+    // Only an exactly zero axis is skipped.
+    add_transform_rotation(45, 0, 0, 0);
     expect_point(moved(1, 0, 0), 0, 0, 1);
+}
+
+TEST_F(TransformStack, ANewSceneJoinsTheFrameLoopOnce) {
+    // The 2D engine and the scene each keep one listener of the frame loop, however often
+    // the scene is made again.
+    ASSERT_EQ(screen_hooks().prepare_next_frame.size(), 2u);
+    for (int i = 0; i < 5; ++i) {
+        destroy_scene_3d();
+        EXPECT_EQ(screen_hooks().prepare_next_frame.size(), 1u);
+        scene = create_scene_3d();
+    }
+    EXPECT_EQ(screen_hooks().prepare_next_frame.size(), 2u);
+    // The scene's listener runs after a presented frame: mipmapping is off again.
+    set_texture_mipmapping(1);
+    show_screen();
+    EXPECT_FALSE(object_table()->texture_mipmapping);
 }
 
 TEST_F(TransformStack, LevelsBuildOnTheLevelBelow) {

@@ -131,9 +131,18 @@ TEST_F(MouseShown, HidingThePointerSwitchesToRelativeMotion) {
     EXPECT_EQ(y, 52.0);
 }
 
-TEST_F(MouseShown, ANewWindowIsFollowed) {
-    ASSERT_TRUE(static_cast<bool>(screen_hooks().window_changed));
-    screen_hooks().window_changed(4242);
+TEST_F(MouseShown, ANewWindowIsFollowedByOneListenerWhileStarted) {
+    // Restarting never adds a second listener, and stopping removes the one there is.
+    for (int i = 0; i < 20; ++i) {
+        stop_input(*input_state());
+        start_input(*input_state(), window_state().window, 0);
+    }
+    ASSERT_EQ(screen_hooks().window_changed.size(), 1u);
+    screen_hooks().window_changed.call(4242);
+    EXPECT_EQ(input_state()->window, 4242u);
+    stop_input(*input_state());
+    EXPECT_TRUE(screen_hooks().window_changed.empty());
+    screen_hooks().window_changed.call(7);
     EXPECT_EQ(input_state()->window, 4242u);
 }
 

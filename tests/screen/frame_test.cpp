@@ -228,7 +228,7 @@ TEST_F(FrameTiming, ShowScreenRunsItsStepsInOrder) {
     ScreenHooks& h = screen_hooks();
     h.end_shadow_pass = [&] { order.push_back("shadow"); };
     h.end_render_target = [&] { order.push_back("target"); };
-    h.prepare_next_frame = [&] { order.push_back("prepare"); };
+    h.prepare_next_frame.add([&] { order.push_back("prepare"); });
     add_frame_hook([&] { order.push_back("input"); });
     show_screen();
     const std::vector<std::string> expected = {"input", "shadow", "target", "prepare"};

@@ -180,7 +180,7 @@ TEST_F(ScreenWindow, FullscreenFailureFallsBackToAWindow) {
 
 TEST_F(ScreenWindow, ScreenModeToFullscreenAndBack) {
     std::vector<uint32_t> handed;
-    screen_hooks().window_changed = [&handed](uint32_t window) { handed.push_back(window); };
+    screen_hooks().window_changed.add([&handed](uint32_t window) { handed.push_back(window); });
     set_screen_mode(0, 0, 1);
     EXPECT_DOUBLE_EQ(is_fullscreen_mode(), 1.0);
     EXPECT_TRUE(platform::in_fullscreen_mode());
