@@ -9,7 +9,7 @@
 #include "files_fixture.h"
 #include "runtime/files/archive_format.h"
 #include "runtime/files/files.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 using files_test::FilesTest;
 using files_test::make_file;

@@ -7,7 +7,7 @@
 #include "object_fixture.h"
 #include "runtime/files/packed_archive.h"
 #include "runtime/gfx3d/object_table.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace runtime {
 namespace {

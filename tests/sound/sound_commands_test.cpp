@@ -13,7 +13,7 @@
 #include "runtime/files/packed_archive.h"
 #include "runtime/platform/media.h"
 #include "sound_test_support.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace runtime::sound_test {
 namespace {
