@@ -25,7 +25,10 @@ std::string line_of(double channel) {
 
 }  // namespace
 
-TEST_F(FilesTest, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using FileChannels = FilesTest;
+
+TEST_F(FileChannels, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
     make_file(path("t.txt"), "ab\r\nc");
     ASSERT_EQ(runtime::open_file_channel(0, path("t.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "ab");
@@ -38,14 +41,14 @@ TEST_F(FilesTest, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
     EXPECT_EXIT(line_of(0), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, EmptyFileIsAtItsEndAtOnce) {
+TEST_F(FileChannels, EmptyFileIsAtItsEndAtOnce) {
     make_file(path("e.txt"), "");
     ASSERT_EQ(runtime::open_file_channel(1, path("e.txt").c_str(), 1), 1);
     EXPECT_EQ(runtime::end_of_file(1), 1);
     EXPECT_EXIT(line_of(1), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
+TEST_F(FileChannels, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
     std::string long_line(1024, 'x');
     make_file(path("l.txt"), long_line + "\nnext\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("l.txt").c_str(), 1), 1);
@@ -55,7 +58,7 @@ TEST_F(FilesTest, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, LongLineArrivesIn1024BytePieces) {
+TEST_F(FileChannels, LongLineArrivesIn1024BytePieces) {
     std::string text;
     for (int i = 0; i < 2000; ++i) text += static_cast<char>('a' + i % 26);
     make_file(path("l.txt"), text + "\r\n");
@@ -65,7 +68,7 @@ TEST_F(FilesTest, LongLineArrivesIn1024BytePieces) {
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, CarriageReturnAtAChunkEndStillGoes) {
+TEST_F(FileChannels, CarriageReturnAtAChunkEndStillGoes) {
     std::string first(63, 'q');
     make_file(path("c.txt"), first + "\r\nz");
     ASSERT_EQ(runtime::open_file_channel(0, path("c.txt").c_str(), 1), 1);
@@ -73,7 +76,7 @@ TEST_F(FilesTest, CarriageReturnAtAChunkEndStillGoes) {
     EXPECT_EQ(line_of(0), "z");
 }
 
-TEST_F(FilesTest, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
+TEST_F(FileChannels, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
     make_file(path("c.txt"), std::string("a\rb\nxy\0zz\nend", 14));
     ASSERT_EQ(runtime::open_file_channel(0, path("c.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "a\rb");
@@ -83,7 +86,7 @@ TEST_F(FilesTest, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
 
 // Without the mend a last line of 64 (128, ...) bytes with no line end would stop the
 // program: its next chunk delivers nothing.
-TEST_F(FilesTest, LastLineOfAWholeNumberOfChunksEndsNormally) {
+TEST_F(FileChannels, LastLineOfAWholeNumberOfChunksEndsNormally) {
     for (size_t n : {64u, 128u, 960u}) {
         std::string last(n, 'k');
         make_file(path("m.txt"), "first\n" + last);
@@ -100,13 +103,13 @@ TEST_F(FilesTest, LastLineOfAWholeNumberOfChunksEndsNormally) {
     EXPECT_EXIT(line_of(2), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, LastLineWithTrailingCarriageReturnLosesIt) {
+TEST_F(FileChannels, LastLineWithTrailingCarriageReturnLosesIt) {
     make_file(path("r.txt"), "one\r");
     ASSERT_EQ(runtime::open_file_channel(0, path("r.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "one");
 }
 
-TEST_F(FilesTest, ReadLineNumberConvertsTheLine) {
+TEST_F(FileChannels, ReadLineNumberConvertsTheLine) {
     make_file(path("n.txt"), "12.5\r\n-3\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("n.txt").c_str(), 1), 1);
     double v = 0;
@@ -116,7 +119,7 @@ TEST_F(FilesTest, ReadLineNumberConvertsTheLine) {
     EXPECT_EQ(v, -3);
 }
 
-TEST_F(FilesTest, WrittenValuesAreLittleEndianWithTheirTruncations) {
+TEST_F(FileChannels, WrittenValuesAreLittleEndianWithTheirTruncations) {
     ASSERT_EQ(runtime::open_file_channel(3, path("w.bin").c_str(), 0), 1);
     runtime::write_byte(3, 300);
     runtime::write_byte(3, 70000);
@@ -138,7 +141,7 @@ TEST_F(FilesTest, WrittenValuesAreLittleEndianWithTheirTruncations) {
     EXPECT_EQ(read_file(path("w.bin")), std::string(reinterpret_cast<const char*>(expected), sizeof expected));
 }
 
-TEST_F(FilesTest, FixedSizeReadsDeliverUnsignedValues) {
+TEST_F(FileChannels, FixedSizeReadsDeliverUnsignedValues) {
     const unsigned char bytes[] = {255, 255, 255, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F, 9};
     make_file(path("r.bin"), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
     ASSERT_EQ(runtime::open_file_channel(7.9, path("r.bin").c_str(), 1), 1);
@@ -156,7 +159,7 @@ TEST_F(FilesTest, FixedSizeReadsDeliverUnsignedValues) {
     EXPECT_EXIT(runtime::read_word(7, v), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, ReadBytesTextStopsAtAZeroAndCountsAll) {
+TEST_F(FileChannels, ReadBytesTextStopsAtAZeroAndCountsAll) {
     make_file(path("b.bin"), std::string("abc\0def" "ghi", 10));
     ASSERT_EQ(runtime::open_file_channel(0, path("b.bin").c_str(), 1), 1);
     DynString s("old");
@@ -173,14 +176,14 @@ TEST_F(FilesTest, ReadBytesTextStopsAtAZeroAndCountsAll) {
     EXPECT_STREQ(s.text_of(), "ghi");
 }
 
-TEST_F(FilesTest, WriteModeEmptiesAnExistingFile) {
+TEST_F(FileChannels, WriteModeEmptiesAnExistingFile) {
     make_file(path("old.txt"), "previous content");
     ASSERT_EQ(runtime::open_file_channel(0, path("old.txt").c_str(), 0), 1);
     EXPECT_EQ(read_file(path("old.txt")), "");
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, BackslashesReachTheSystemAsSlashes) {
+TEST_F(FileChannels, BackslashesReachTheSystemAsSlashes) {
     std::filesystem::create_directory(dir.path() / "sub");
     make_file(path("sub/f.txt"), "inside\n");
     std::string name = dir.path().string() + "\\sub\\f.txt";
@@ -188,7 +191,7 @@ TEST_F(FilesTest, BackslashesReachTheSystemAsSlashes) {
     EXPECT_EQ(line_of(0), "inside");
 }
 
-TEST_F(FilesTest, ReopeningAChannelClosesTheOldFile) {
+TEST_F(FileChannels, ReopeningAChannelClosesTheOldFile) {
     make_file(path("a.txt"), "a\n");
     make_file(path("b.txt"), "b\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("a.txt").c_str(), 1), 1);
@@ -207,7 +210,7 @@ TEST(FileChannelFailures, BadChannelNumbersStopWithCode7) {
     EXPECT_EXIT(runtime::read_byte(0.0 / 0.0, v), ::testing::ExitedWithCode(7), "stopped: code 7");
 }
 
-TEST_F(FilesTest, ClosedAndWrongWayChannelsStopWithCode3) {
+TEST_F(FileChannels, ClosedAndWrongWayChannelsStopWithCode3) {
     double v = 0;
     EXPECT_EXIT(runtime::read_byte(4, v), ::testing::ExitedWithCode(3), "stopped: code 3");
     EXPECT_EXIT(runtime::write_byte(4, 1), ::testing::ExitedWithCode(3), "stopped: code 3");
@@ -221,7 +224,7 @@ TEST_F(FilesTest, ClosedAndWrongWayChannelsStopWithCode3) {
     EXPECT_EXIT(runtime::read_line(5, s), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, OpenFailuresGiveZeroAndLeaveTheChannelClosed) {
+TEST_F(FileChannels, OpenFailuresGiveZeroAndLeaveTheChannelClosed) {
     EXPECT_EQ(runtime::open_file_channel(0, path("missing.txt").c_str(), 1), 0);
     EXPECT_EQ(runtime::end_of_file(0), 1);
     EXPECT_EQ(runtime::open_file_channel(0, dir.path().c_str(), 1), 0);  // a folder
@@ -302,7 +305,7 @@ std::string random_text(std::mt19937& rng) {
 
 }  // namespace
 
-TEST_F(FilesTest, ReadAheadGivesTheSameResultsAsChunkedReads) {
+TEST_F(FileChannels, ReadAheadGivesTheSameResultsAsChunkedReads) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 150; ++round) {
         std::string text = random_text(rng);

@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/platform/gl_extensions.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
-#include "support/temp_dir.h"
+#include "support/runtime_fixture.h"
 
 namespace runtime {
 
@@ -29,13 +28,10 @@ inline constexpr int TEST_SCREEN_H = 240;
 // Colours in the runtime's encoding.
 inline constexpr uint32_t RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000, WHITE = 0xFFFFFF;
 
-class Gl2dTest : public ::testing::Test {
+class Gl2dTest : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
-        setenv("TMPDIR", temp_.path().c_str(), 1);
-        reset_screen();
-        process_state() = ProcessState{};
-        gfx2d_hooks() = Gfx2dHooks{};
+        RuntimeFixture::SetUp();
         ASSERT_NE(create_engine_2d(), nullptr);
         ASSERT_TRUE(create_gl_window(TEST_SCREEN_W, TEST_SCREEN_H, 0, 60, 0)) << platform::last_error();
         engine = rainbows();
@@ -44,14 +40,6 @@ protected:
         set_alpha_mode(0);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    void TearDown() override {
-        destroy_engine_2d();
-        reset_screen();
-        register_shutdown_step(ShutdownStep::MAIN_WINDOW, {});
-        gfx2d_hooks() = Gfx2dHooks{};
-        unsetenv("TMPDIR");
-    }
-
     // RGB of a pixel in 2D coordinates (y down), in the runtime's colour encoding.
     static uint32_t pixel(int x, int y) { return static_cast<uint32_t>(read_pixel(x, y)); }
     // RGBA of a pixel in 2D coordinates, alpha in bits 24..31.
@@ -84,7 +72,6 @@ protected:
         ASSERT_EQ(load_sprite(DynString(path.c_str()), sprite), 1.0) << path;
     }
 
-    test_support::TempDir temp_;
     OpenGLRainbows* engine = nullptr;
 };
 

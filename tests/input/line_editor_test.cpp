@@ -15,12 +15,10 @@
 namespace runtime::input_test {
 namespace {
 
-class LineEditor : public ::testing::Test {
+class LineEditor : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
-        reset_screen();
-        process_state() = ProcessState{};
-        gfx2d_hooks() = Gfx2dHooks{};
+        RuntimeFixture::SetUp();
         ASSERT_NE(create_engine_2d(), nullptr);
         ASSERT_TRUE(create_gl_window(320, 240, 0, 60, 0));
         set_frame_rate(500);
@@ -31,17 +29,11 @@ protected:
         pump_messages();
         hook_ = add_frame_hook([this] {
             ++frames_;
-            if (next_ < steps_.size()) steps_[next_++]();
-            else if (frames_ > 500) tap_now(28, frames_ % 2 == 0);  // end a stuck editor
+            if (next_ < steps_.size())
+                steps_[next_++]();
+            else if (frames_ > 500)
+                tap_now(28, frames_ % 2 == 0);  // end a stuck editor
         });
-    }
-    void TearDown() override {
-        remove_frame_hook(hook_);
-        destroy_input_state();
-        destroy_engine_2d();
-        reset_screen();
-        register_shutdown_step(ShutdownStep::MAIN_WINDOW, {});
-        gfx2d_hooks() = Gfx2dHooks{};
     }
     static void tap_now(int code, bool down) {
         platform::Event e;
