@@ -118,8 +118,8 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
     if (frame.type >= 100) {
         const int late = frame.type - FRAME_COUNT;
         if (late >= 0 && late < static_cast<int>(s.late_replies.size()) &&
-            s.late_replies[late] > 0 && frame.target == s.my_request_id)
-            --s.late_replies[late];
+            s.late_replies[static_cast<size_t>(late)] > 0 && frame.target == s.my_request_id)
+            --s.late_replies[static_cast<size_t>(late)];
         else
             s.replies.push_back(std::move(frame));
     }

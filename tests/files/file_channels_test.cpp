@@ -293,7 +293,7 @@ std::string random_text(std::mt19937& rng) {
         size_t kind = rng() % 10;
         size_t n = kind == 0 ? 1024 + rng() % 200 : kind == 1 ? 64 * (rng() % 3) : rng() % 90;
         for (size_t k = 0; k < n; ++k) {
-            unsigned r = rng() % 50;
+            unsigned r = static_cast<unsigned>(rng() % 50);
             text += r == 0 ? '\r' : r == 1 ? '\0' : static_cast<char>('a' + r % 26);
         }
         unsigned end = rng() % 4;
@@ -320,7 +320,7 @@ TEST_F(FileChannels, ReadAheadGivesTheSameResultsAsChunkedReads) {
         ASSERT_GE(ref.fd, 0);
         for (int step = 0; step < (big ? 40000 : 400); ++step) {
             std::string expected;
-            unsigned op = rng() % 6;
+            unsigned op = static_cast<unsigned>(rng() % 6);
             if (op < 4) {
                 if (!ref.read_line(expected)) break;
                 DynString got;

@@ -53,11 +53,11 @@ protected:
     // A test picture file: w x h 24-bit BMP whose pixels come from colour_at(x, y).
     template <class F>
     std::string make_bmp(const std::string& name, int w, int h, F colour_at) {
-        std::vector<uint8_t> bgr(static_cast<size_t>(w) * h * 3);
+        std::vector<uint8_t> bgr(static_cast<size_t>(w * h) * 3);
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const uint32_t c = colour_at(x, y);
-                uint8_t* p = &bgr[(static_cast<size_t>(h - 1 - y) * w + x) * 3];
+                uint8_t* p = &bgr[static_cast<size_t>((h - 1 - y) * w + x) * 3];
                 p[0] = (c >> 16) & 0xFF;
                 p[1] = (c >> 8) & 0xFF;
                 p[2] = c & 0xFF;
@@ -77,7 +77,7 @@ protected:
 
 // Reads a w x h block of the frame (2D coordinates, rows top-down) as RGB bytes.
 inline std::vector<uint8_t> read_block(int x, int y, int w, int h) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(w * h) * 3);
     std::vector<uint8_t> rows(rgb.size());
     flush_sprite_batch();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -117,10 +117,13 @@ inline ::testing::AssertionResult matches_golden(const std::string& name, int x,
     std::vector<uint8_t> diff(bgr.size(), 0);
     for (int i = 0; i < w * h; ++i) {
         int worst = 0;
-        for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(actual[i * 3 + c] - expected.pixels[i * 4 + c]));
+        for (int c = 0; c < 3; ++c) {
+            const int got = actual[static_cast<size_t>(i * 3 + c)];
+            worst = std::max(worst, std::abs(got - expected.pixels[static_cast<size_t>(i * 4 + c)]));
+        }
         if (worst > tolerance) {
             ++mismatches;
-            diff[i * 3 + 2] = 255;
+            diff[static_cast<size_t>(i * 3 + 2)] = 255;
         }
     }
     if (mismatches == 0) return ::testing::AssertionSuccess();
