@@ -14,7 +14,7 @@ namespace app {
 
 namespace {
 
-constexpr size_t QUOTE_SKIP_KEEP = 255;       // the line steps keep 255 characters per skip
+constexpr size_t QUOTE_SKIP_KEEP = 255;         // the line steps keep 255 characters per skip
 constexpr uint64_t LARGEST_WORD_VALUE = 65535;  // sizes must fit the 16-bit words unchanged
 constexpr size_t READ_CHUNK = 1 << 20;
 

@@ -32,6 +32,9 @@ function(runtime_add_test)
   if(RUNTIME_SANITIZE)
     list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/gl_driver.supp")
   endif()
+  if(RUNTIME_SANITIZE_THREAD)
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/thread.supp")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
