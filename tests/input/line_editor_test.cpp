@@ -54,7 +54,7 @@ protected:
     }
     // Lit pixels of the frame about to be presented, in a block (2D coordinates).
     static int lit_pixels(int x, int y, int w, int h) {
-        std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+        std::vector<unsigned char> rgb(static_cast<size_t>(w * h) * 3);
         flush_sprite_batch();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(x, 240 - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
