@@ -32,10 +32,28 @@ function(runtime_add_test)
   if(RUNTIME_SANITIZE)
     list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/gl_driver.supp")
   endif()
-  # Test discovery keeps only the first ENVIRONMENT entry: every run goes through `cmake -E env`.
-  set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env ${env})
+  if(RUNTIME_SANITIZE_THREAD)
+    list(APPEND env "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/thread.supp")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES FIXTURES_REQUIRED test_temporary_folder LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    TEST_LIST ${T_NAME}_TESTS
+    PROPERTIES FIXTURES_REQUIRED test_temporary_folder TIMEOUT ${T_TIMEOUT})
+  # Discovery flattens list-valued properties (it kept only the first entry), so the
+  # environment and labels go on the discovered tests from a file CTest reads after them.
+  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake)
+  file(WRITE ${env_file} "if(${T_NAME}_TESTS)
+  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES ENVIRONMENT \"${env}\" LABELS \"${T_LABELS}\")
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
+endfunction()
+
+# runtime_module_tests(<module> LIBS <targets...> LABELS <labels...> [SOURCES <extra files...>])
+# The usual test folder: every *_test.cpp in it becomes the executable <module>_tests.
+function(runtime_module_tests module)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  runtime_add_test(NAME ${module}_tests SOURCES ${srcs} ${T_SOURCES} LIBS ${T_LIBS} LABELS ${T_LABELS})
 endfunction()

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Derives expected.txt and expected.pyxm of every converter golden case from its map.tmx with
-the Python model of the classic-layout steps (benchmarks/converter/py_converter.py), which is
+the Python model of the classic-layout steps (tests/app/py_converter.py), which is
 written apart from the converter so the two check each other.
 
 Usage: tools/make_golden.py [CASE...]   (default: every tests/app/data/<case>/ but tmx_*)
@@ -11,7 +11,7 @@ import sys
 import tempfile
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(root, "benchmarks", "converter"))
+sys.path.insert(0, os.path.join(root, "tests", "app"))
 import py_converter  # noqa: E402
 
 data = os.path.join(root, "tests", "app", "data")

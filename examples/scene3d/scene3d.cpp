@@ -78,7 +78,7 @@ void scene() {
     long frame = 0;
     for (;; ++frame) {
         // A demo run is the same at every frame rate: time follows the frame count.
-        const double t = options.demo ? frame / 60.0 : (now_ms() - start) / 1000.0;
+        const double t = options.demo ? static_cast<double>(frame) / 60.0 : (now_ms() - start) / 1000.0;
         fill_rect(0, 0, 640, 480, FOG);
 
         start_3d(0.5, 100, 55);

@@ -9,6 +9,7 @@
 
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/core/owned_slot.h"
 #include "runtime/input/key_codes.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/keyboard.h"
@@ -18,8 +19,8 @@
 namespace runtime {
 
 namespace {
-std::unique_ptr<InputState>& input_slot() {
-    static std::unique_ptr<InputState> slot;
+OwnedSlot<InputState>& input_slot() {
+    static OwnedSlot<InputState> slot;
     return slot;
 }
 
@@ -128,16 +129,11 @@ InputState* input_state() { return input_slot().get(); }
 
 InputState& create_input_state() {
     destroy_input_state();
-    input_slot() = std::make_unique<InputState>();
-    register_shutdown_step(ShutdownStep::INPUT, [] { destroy_input_state(); });
-    return *input_slot();
+    return input_slot().create(ShutdownStep::INPUT, destroy_input_state);
 }
 
 void destroy_input_state() {
-    std::unique_ptr<InputState>& slot = input_slot();
-    if (!slot) return;
-    stop_input(*slot);
-    slot.reset();
+    input_slot().destroy([](InputState& input) { stop_input(input); });
 }
 
 void start_input(InputState& input, uint32_t window, int capture_mouse) {

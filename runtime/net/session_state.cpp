@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "runtime/core/lifecycle.h"
+#include "runtime/core/owned_slot.h"
 
 namespace runtime {
 
@@ -18,8 +19,8 @@ namespace {
 // in the passes.
 constexpr int WORKER_WAIT_MS = 10;
 
-std::unique_ptr<NetSession>& session_slot() {
-    static std::unique_ptr<NetSession> session;
+OwnedSlot<NetSession>& session_slot() {
+    static OwnedSlot<NetSession> session;
     return session;
 }
 
@@ -305,10 +306,10 @@ bool write_frame(int socket, const Frame& frame, bool send_now) {
 NetSession* net_session() { return session_slot().get(); }
 
 NetSession& create_net_session() {
-    std::unique_ptr<NetSession>& slot = session_slot();
+    OwnedSlot<NetSession>& slot = session_slot();
     if (!slot) {
         static bool exit_handler_installed = false;
-        slot = std::make_unique<NetSession>();
+        slot.create(ShutdownStep::NETWORK, close_net_session);
         slot->library_started = platform::net_start();
         if (!exit_handler_installed) {
             exit_handler_installed = true;
@@ -320,7 +321,7 @@ NetSession& create_net_session() {
 }
 
 void close_net_session() {
-    std::unique_ptr<NetSession>& slot = session_slot();
+    OwnedSlot<NetSession>& slot = session_slot();
     if (!slot) return;
     NetSession& s = *slot;
     std::vector<int32_t> ids;

@@ -9,6 +9,7 @@
 
 #include "runtime/core/error_log.h"
 #include "runtime/core/lifecycle.h"
+#include "runtime/core/owned_slot.h"
 #include "runtime/platform/files.h"
 #include "runtime/screen/screen_state.h"
 #include "runtime/sound/wave_file.h"
@@ -17,8 +18,8 @@ namespace runtime {
 
 namespace {
 
-std::unique_ptr<SoundSystem>& system_slot() {
-    static std::unique_ptr<SoundSystem> slot;
+OwnedSlot<SoundSystem>& system_slot() {
+    static OwnedSlot<SoundSystem> slot;
     return slot;
 }
 
@@ -52,17 +53,14 @@ SoundSystem* sound_system() { return system_slot().get(); }
 
 SoundSystem& create_sound_system() {
     destroy_sound_system();
-    system_slot() = std::make_unique<SoundSystem>();
-    register_shutdown_step(ShutdownStep::SOUND, [] { destroy_sound_system(); });
-    return *system_slot();
+    return system_slot().create(ShutdownStep::SOUND, destroy_sound_system);
 }
 
 void destroy_sound_system() {
-    SoundSystem* system = sound_system();
-    if (system == nullptr) return;
-    for (int slot = SOUND_SLOT_COUNT - 1; slot >= 0; --slot) release_slot(slot);
-    stop_sound(system->device);
-    system_slot().reset();
+    system_slot().destroy([](SoundSystem& system) {
+        for (int slot = SOUND_SLOT_COUNT - 1; slot >= 0; --slot) release_slot(slot);
+        stop_sound(system.device);
+    });
 }
 
 int start_sound(SoundDevice& device, uint32_t window) {

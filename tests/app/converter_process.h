@@ -2,52 +2,18 @@
 // exit status, standard output and standard error.
 #pragma once
 
-#include <sys/types.h>
-
-#include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "support/temp_dir.h"
+#include "support/child_process.h"
 
 namespace converter_test {
 
-struct ProcessRun {
-    int status = -1;     // exit status, or -1 when it did not exit normally
-    int signal = 0;      // the signal that ended it, if one did
-    bool timed_out = false;  // it ran past its time and was killed
-    long peak_kb = 0;    // its peak resident memory
-    std::string out, err;
-};
-
-// A program started in the background, standard output and error going into files.
-class StartedProgram {
-public:
-    StartedProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   const std::string& folder = "", const std::vector<std::string>& extra_env = {});
-    ~StartedProgram();  // a program still running is killed
-    StartedProgram(const StartedProgram&) = delete;
-    StartedProgram& operator=(const StartedProgram&) = delete;
-
-    pid_t pid() const { return pid_; }
-    // What it has written to standard output so far.
-    std::string out_so_far() const;
-    std::string err_so_far() const;
-    // Waits for its end; after timeout_seconds it is killed and the run says so.
-    ProcessRun wait(int timeout_seconds = 120);
-
-private:
-    test_support::TempDir capture_;
-    pid_t pid_ = -1;
-};
+using test_support::ProcessRun;
+using test_support::run_program;
+using test_support::StartedProgram;
 
 // The converter executable beside the other built programs (RUNTIME_BIN_DIR).
 std::string converter_path();
-// Runs program with arguments in folder (the current one when empty); extra_env entries
-// ("NAME=VALUE") are added to the environment, and "NAME=" removes NAME from it.
-ProcessRun run_program(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& folder = "", const std::vector<std::string>& extra_env = {});
 // The folder of the golden cases (tests/app/data).
 std::string test_data_folder();
 

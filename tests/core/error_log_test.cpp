@@ -18,7 +18,7 @@
 
 namespace {
 
-class ErrorLogTest : public ::testing::Test {
+class ErrorLog : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* old = std::getenv("TMPDIR");
@@ -41,7 +41,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ErrorLogTest, PathIsInTemporaryFolder) {
+TEST_F(ErrorLog, PathIsInTemporaryFolder) {
     EXPECT_EQ(runtime::temp_folder(), dir_.path().string() + "/");
     EXPECT_EQ(runtime::error_log_path(), dir_.path().string() + "/ErrorLog.txt");
     setenv("TMPDIR", "", 1);
@@ -50,7 +50,7 @@ TEST_F(ErrorLogTest, PathIsInTemporaryFolder) {
     EXPECT_EQ(runtime::temp_folder(), "/tmp/");
 }
 
-TEST_F(ErrorLogTest, AppendsLinesWithCarriageReturn) {
+TEST_F(ErrorLog, AppendsLinesWithCarriageReturn) {
     runtime::append_error_log("first");
     runtime::append_error_log("");
     runtime::append_error_log(nullptr);
@@ -61,7 +61,7 @@ TEST_F(ErrorLogTest, AppendsLinesWithCarriageReturn) {
     runtime::delete_error_log();  // nothing to delete is fine
 }
 
-TEST_F(ErrorLogTest, RetriesUntilLockIsReleased) {
+TEST_F(ErrorLog, RetriesUntilLockIsReleased) {
     std::string path = runtime::error_log_path();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
@@ -85,7 +85,7 @@ TEST_F(ErrorLogTest, RetriesUntilLockIsReleased) {
     EXPECT_EQ(log_text(), "after wait\r\n");
 }
 
-TEST_F(ErrorLogTest, GivesUpSilentlyAfterFiveAttempts) {
+TEST_F(ErrorLog, GivesUpSilentlyAfterFiveAttempts) {
     std::string path = runtime::error_log_path();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
@@ -98,7 +98,7 @@ TEST_F(ErrorLogTest, GivesUpSilentlyAfterFiveAttempts) {
     EXPECT_EQ(log_text(), "");
 }
 
-TEST_F(ErrorLogTest, MissingFolderOrOverlongPathIsSkipped) {
+TEST_F(ErrorLog, MissingFolderOrOverlongPathIsSkipped) {
     setenv("TMPDIR", (dir_.path() / "no such folder").c_str(), 1);
     runtime::append_error_log("nowhere");
     EXPECT_FALSE(std::filesystem::exists(runtime::error_log_path()));

@@ -40,7 +40,7 @@ std::vector<int>& ran_steps() {
     return steps;
 }
 
-class LifecycleTest : public ::testing::Test {
+class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "fast");
@@ -86,7 +86,7 @@ protected:
     std::string old_tmpdir_;
 };
 
-using LifecycleDeathTest = LifecycleTest;
+using LifecycleDeathTest = Lifecycle;
 
 void application_sets_line() { runtime::mark_source_line(4, 12); }
 
@@ -143,7 +143,7 @@ TEST(SplitCommandLine, QuotesGroupBlanksSeparate) {
     EXPECT_EQ(runtime::split_command_line("   "), V{});
 }
 
-TEST_F(LifecycleTest, StopCodeTakesCurrentLine) {
+TEST_F(Lifecycle, StopCodeTakesCurrentLine) {
     runtime::mark_source_line(3, 41);
     EXPECT_EQ(runtime::set_stop_code(9), 9);
     auto& state = runtime::process_state();
@@ -153,7 +153,7 @@ TEST_F(LifecycleTest, StopCodeTakesCurrentLine) {
     EXPECT_EQ(state.current_line, 41);
 }
 
-TEST_F(LifecycleTest, ShutdownRunsStepsInOrderOnce) {
+TEST_F(Lifecycle, ShutdownRunsStepsInOrderOnce) {
     // Registered backwards on purpose: the order is the steps', not the registration's.
     for (int i = 9; i >= 0; --i)
         runtime::register_shutdown_step(ALL_STEPS[i], [i] { ran_steps().push_back(i); });
@@ -164,7 +164,7 @@ TEST_F(LifecycleTest, ShutdownRunsStepsInOrderOnce) {
     EXPECT_EQ(ran_steps().size(), 9u);
 }
 
-TEST_F(LifecycleTest, StepThatEndsProgramRunsTheRestOnce) {
+TEST_F(Lifecycle, StepThatEndsProgramRunsTheRestOnce) {
     watch_exit();
     runtime::register_shutdown_step(ShutdownStep::INPUT, [] {
         ran_steps().push_back(1);
@@ -175,7 +175,7 @@ TEST_F(LifecycleTest, StepThatEndsProgramRunsTheRestOnce) {
     EXPECT_EQ(ran_steps(), (std::vector<int>{1, 2}));
 }
 
-TEST_F(LifecycleTest, OrdinaryEndExitsZeroEvenWithRecordedCode) {
+TEST_F(Lifecycle, OrdinaryEndExitsZeroEvenWithRecordedCode) {
     watch_exit();
     runtime::register_shutdown_step(ShutdownStep::EXIT_CLEANUP, [] { ran_steps().push_back(1); });
     runtime::set_stop_code(3);  // recorded without ending, as line data files do
@@ -184,7 +184,7 @@ TEST_F(LifecycleTest, OrdinaryEndExitsZeroEvenWithRecordedCode) {
     EXPECT_FALSE(log_exists());
 }
 
-TEST_F(LifecycleTest, RuntimeMainRunsInitialiseThenApplication) {
+TEST_F(Lifecycle, RuntimeMainRunsInitialiseThenApplication) {
     watch_exit();
     auto& state = runtime::process_state();
     state.screen_width = 1;
@@ -201,7 +201,7 @@ TEST_F(LifecycleTest, RuntimeMainRunsInitialiseThenApplication) {
     EXPECT_EQ(std::string(runtime::get_command_line().text_of()), "alpha beta");
 }
 
-TEST_F(LifecycleTest, ProgramEntryPassesTail) {
+TEST_F(Lifecycle, ProgramEntryPassesTail) {
     watch_exit();
     const char* argv[] = {"/opt/my tools/conv", "alpha", "beta"};
     int status = exit_status_of([&] { runtime::program_entry(3, argv, nullptr, nullptr); });
@@ -217,7 +217,7 @@ void initialise_moves(const char*, int, const char* title) {
     ASSERT_EQ(chdir("/"), 0);
 }
 
-TEST_F(LifecycleTest, EntryKeepsStartFolderAndPassesTitle) {
+TEST_F(Lifecycle, EntryKeepsStartFolderAndPassesTitle) {
     watch_exit();
     const std::string started = std::filesystem::canonical(dir_.path()).generic_string();
     const std::filesystem::path before = std::filesystem::current_path();
@@ -233,14 +233,14 @@ TEST_F(LifecycleTest, EntryKeepsStartFolderAndPassesTitle) {
     std::filesystem::current_path(before);
 }
 
-TEST_F(LifecycleTest, MinimalInitialiseDeletesLogAndSeeds) {
+TEST_F(Lifecycle, MinimalInitialiseDeletesLogAndSeeds) {
     runtime::append_error_log("old run");
     ASSERT_TRUE(log_exists());
     runtime::minimal_initialise("", 10, "brisel42_x9");
     EXPECT_FALSE(log_exists());
 }
 
-TEST_F(LifecycleTest, EndAndRunShutsDownAndExitsZero) {
+TEST_F(Lifecycle, EndAndRunShutsDownAndExitsZero) {
     watch_exit();
     runtime::register_shutdown_step(ShutdownStep::MAIN_WINDOW, [] { ran_steps().push_back(1); });
     runtime::register_shutdown_step(ShutdownStep::EXIT_CLEANUP, [] { ran_steps().push_back(2); });

@@ -19,7 +19,7 @@ std::string text(const DynString& s) {
 
 }  // namespace
 
-TEST(FindText, Cases) {
+TEST(FindText, ZeroBasedIndexOrMinusOneForEveryArgumentType) {
     struct Case {
         const char* haystack;
         const char* needle;
@@ -44,7 +44,7 @@ TEST(FindText, Cases) {
     }
 }
 
-TEST(MidText, Cases) {
+TEST(MidText, ClampsToTheTextAndLeavesTheSourceAlone) {
     struct Case {
         double start, count;
         const char* result;
@@ -64,7 +64,7 @@ TEST(MidText, Cases) {
     EXPECT_EQ(text(s), "abcde");
 }
 
-TEST(ReplaceAll, Cases) {
+TEST(ReplaceAll, EveryOccurrenceLeftToRightWithoutOverlap) {
     struct Case {
         const char* text;
         const char* search;
@@ -119,7 +119,7 @@ TEST(CharCode, FirstByteSigned) {
     EXPECT_EQ(runtime::char_code(DynString("A")), 65);
 }
 
-TEST(CharText, Cases) {
+TEST(CharText, CodeTruncatedToOneCharacterZeroGivesEmpty) {
     struct Case {
         double code;
         const char* result;
@@ -209,7 +209,7 @@ TEST(Arithmetic, RootsPowersAbsolute) {
     EXPECT_EQ(runtime::power(9, 0.5), 3);
 }
 
-TEST(IntMod, Cases) {
+TEST(IntMod, TruncatesOperandsAndKeepsTheSignOfTheDividend) {
     struct Case {
         double a, b, result;
     };
@@ -231,7 +231,7 @@ TEST(IntMod, Cases) {
         EXPECT_EQ(runtime::int_mod(c.a, c.b), c.result) << c.a << " mod " << c.b;
 }
 
-TEST(BoxesOverlap, Cases) {
+TEST(BoxesOverlap, TouchingEdgesOverlapAndNegativeSizesFlip) {
     struct Case {
         double x1, y1, w1, h1, x2, y2, w2, h2, result;
     };
@@ -352,7 +352,7 @@ void load(const ReferenceIsaac& ref) {
     r.counter = ref.cc;
 }
 
-class RandomTest : public ::testing::Test {
+class RandomNumbers : public ::testing::Test {
 protected:
     void SetUp() override { runtime::random_state() = runtime::RandomState{}; }
     void TearDown() override { runtime::random_state() = runtime::RandomState{}; }
@@ -360,7 +360,7 @@ protected:
 
 }  // namespace
 
-TEST_F(RandomTest, GeneratorPassMatchesPublishedVector) {
+TEST_F(RandomNumbers, GeneratorPassMatchesPublishedVector) {
     // The published test vector: initialisation from an all-zero block, then one pass.
     ReferenceIsaac ref;
     ref.published_init();
@@ -371,7 +371,7 @@ TEST_F(RandomTest, GeneratorPassMatchesPublishedVector) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(runtime::random_state().results[i], expected[i]) << i;
 }
 
-TEST_F(RandomTest, SeedingMatchesReference) {
+TEST_F(RandomNumbers, SeedingMatchesReference) {
     for (uint32_t seed : {0u, 1u, 12345u, 0xffffffffu}) {
         runtime::random_state() = runtime::RandomState{};
         ReferenceIsaac ref;
@@ -386,7 +386,7 @@ TEST_F(RandomTest, SeedingMatchesReference) {
     }
 }
 
-TEST_F(RandomTest, SecondSeedingDependsOnDrawnValues) {
+TEST_F(RandomNumbers, SecondSeedingDependsOnDrawnValues) {
     runtime::seed_random(7);
     uint32_t first_after_seed = runtime::random_next();
     runtime::seed_random(7);  // the result block now holds drawn values
@@ -399,7 +399,7 @@ TEST_F(RandomTest, SecondSeedingDependsOnDrawnValues) {
     EXPECT_EQ(again, ref.next());
 }
 
-TEST_F(RandomTest, SameSeedSameSequence) {
+TEST_F(RandomNumbers, SameSeedSameSequence) {
     runtime::seed_random(99);
     double a[20];
     for (double& v : a) v = runtime::random_int(1000);
@@ -408,7 +408,7 @@ TEST_F(RandomTest, SameSeedSameSequence) {
     for (double v : a) EXPECT_EQ(runtime::random_int(1000), v);
 }
 
-TEST_F(RandomTest, RandomIntRange) {
+TEST_F(RandomNumbers, RandomIntRange) {
     runtime::seed_random(3);
     uint32_t counter = runtime::random_state().counter;
     EXPECT_EQ(runtime::random_int(0), 0);
@@ -428,7 +428,7 @@ TEST_F(RandomTest, RandomIntRange) {
     for (bool s : seen) EXPECT_TRUE(s);
 }
 
-TEST_F(RandomTest, RandomIntIsWordModuloRange) {
+TEST_F(RandomNumbers, RandomIntIsWordModuloRange) {
     runtime::seed_random(11);
     ReferenceIsaac ref;
     ref.seed(11);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/files/archive_format.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace {
 

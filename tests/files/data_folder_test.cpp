@@ -11,7 +11,7 @@ using files_test::make_file;
 
 namespace {
 
-class DataFolderTest : public FilesTest {
+class DataFolderFiles : public FilesTest {
 protected:
     void SetUp() override {
         FilesTest::SetUp();
@@ -44,7 +44,7 @@ TEST(DataFolder, InstalledFolderIsShareBesideTheProgramFolder) {
     EXPECT_EQ(runtime::installed_data_folder(""), "");
 }
 
-TEST_F(DataFolderTest, NamesFoundNowhereElseComeFromTheDataFolder) {
+TEST_F(DataFolderFiles, NamesFoundNowhereElseComeFromTheDataFolder) {
     const std::string outside = path("elsewhere.png");
     make_file(outside, "outside");
     const struct {
@@ -64,7 +64,7 @@ TEST_F(DataFolderTest, NamesFoundNowhereElseComeFromTheDataFolder) {
     for (const auto& c : cases) EXPECT_EQ(lookup(c.name), c.content) << c.name.substr(0, 40);
 }
 
-TEST_F(DataFolderTest, ClosingTheArchivesForgetsTheFolder) {
+TEST_F(DataFolderFiles, ClosingTheArchivesForgetsTheFolder) {
     runtime::close_packed_archives();
     EXPECT_EQ(lookup("font.bmp"), "<none>");
 }

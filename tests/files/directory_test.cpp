@@ -18,7 +18,7 @@ using runtime::DynString;
 namespace {
 
 // Runs in the fixture's folder and goes back afterwards.
-class DirectoryTest : public FilesTest {
+class Directories : public FilesTest {
 protected:
     void SetUp() override {
         FilesTest::SetUp();
@@ -51,7 +51,7 @@ TEST(WildcardMatch, FollowsThePatternRules) {
         EXPECT_EQ(runtime::wildcard_match(c.pattern, c.name), c.result) << c.pattern << " / " << c.name;
 }
 
-TEST_F(DirectoryTest, CurrentDirectoryEndsInASlash) {
+TEST_F(Directories, CurrentDirectoryEndsInASlash) {
     DynString here = runtime::current_directory();
     std::string expected = std::filesystem::current_path().string() + "/";
     EXPECT_STREQ(here.text_of(), expected.c_str());
@@ -63,7 +63,7 @@ TEST_F(DirectoryTest, CurrentDirectoryEndsInASlash) {
     EXPECT_STREQ(runtime::current_directory().text_of(), (dir.path().string() + "/sub/").c_str());
 }
 
-TEST_F(DirectoryTest, ListingPutsFoldersFirstAndFiltersFiles) {
+TEST_F(Directories, ListingPutsFoldersFirstAndFiltersFiles) {
     std::filesystem::create_directory(dir.path() / "one");
     std::filesystem::create_directory(dir.path() / "two");
     for (const char* n : {"a.png", "b.PNG", "c.txt"}) make_file(path(n), "x");
@@ -80,7 +80,7 @@ TEST_F(DirectoryTest, ListingPutsFoldersFirstAndFiltersFiles) {
     EXPECT_EQ(files, (std::vector<std::string>{"a.png", "b.PNG"}));
 }
 
-TEST_F(DirectoryTest, ExistsAndSizeOfFiles) {
+TEST_F(Directories, ExistsAndSizeOfFiles) {
     make_file(path("five.bin"), "12345");
     make_file(path("empty.bin"), "");
     EXPECT_EQ(runtime::file_exists(DynString("five.bin")), 1);
@@ -92,14 +92,14 @@ TEST_F(DirectoryTest, ExistsAndSizeOfFiles) {
     EXPECT_EQ(runtime::file_exists(DynString(std::string(1500, 'a').c_str())), 0);
 }
 
-TEST_F(DirectoryTest, DeleteRemovesFilesAndIgnoresMissingOnes) {
+TEST_F(Directories, DeleteRemovesFilesAndIgnoresMissingOnes) {
     make_file(path("gone.txt"), "x");
     runtime::delete_file(DynString("gone.txt"));
     EXPECT_FALSE(std::filesystem::exists(path("gone.txt")));
     runtime::delete_file(DynString("never.txt"));
 }
 
-TEST_F(DirectoryTest, CopyFileCopiesInBlocksAndLeavesTheDestinationAloneWithoutSource) {
+TEST_F(Directories, CopyFileCopiesInBlocksAndLeavesTheDestinationAloneWithoutSource) {
     std::string big;
     for (int i = 0; i < 4096 * 3 + 17; ++i) big += static_cast<char>(i * 7);
     make_file(path("src.bin"), big);
@@ -114,13 +114,13 @@ TEST_F(DirectoryTest, CopyFileCopiesInBlocksAndLeavesTheDestinationAloneWithoutS
     EXPECT_EQ(test_support::read_file(path("dst.bin")), "");
 }
 
-TEST_F(DirectoryTest, CopyOntoItselfChangesNothing) {
+TEST_F(Directories, CopyOntoItselfChangesNothing) {
     make_file(path("self.txt"), "keep me");
     runtime::copy_file(DynString("self.txt"), DynString("self.txt"));
     EXPECT_EQ(test_support::read_file(path("self.txt")), "keep me");
 }
 
-TEST_F(DirectoryTest, FailedCopyLeavesNoPartialDestination) {
+TEST_F(Directories, FailedCopyLeavesNoPartialDestination) {
     make_file(path("src.bin"), std::string(4096 * 4, 'd'));
     make_file(path("dst.bin"), "old");
     // In a child whose files may not grow past 5000 bytes the third block cannot be written.

@@ -14,7 +14,10 @@ using files_test::FilesTest;
 using files_test::make_file;
 using runtime::DynString;
 
-TEST_F(FilesTest, OpenChannelHoldsTheFileAgainstEveryOtherOpener) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using ExclusiveOpen = FilesTest;
+
+TEST_F(ExclusiveOpen, OpenChannelHoldsTheFileAgainstEveryOtherOpener) {
     make_file(path("held.txt"), "content\n");
     DynString name(path("held.txt").c_str());
     ASSERT_EQ(runtime::open_file_channel(0, name, 1), 1);
@@ -32,7 +35,7 @@ TEST_F(FilesTest, OpenChannelHoldsTheFileAgainstEveryOtherOpener) {
     EXPECT_EQ(runtime::open_file_channel(1, name, 1), 1);
 }
 
-TEST_F(FilesTest, TwoDescriptorsOfOneProcessExcludeEachOther) {
+TEST_F(ExclusiveOpen, TwoDescriptorsOfOneProcessExcludeEachOther) {
     make_file(path("f.txt"), "x");
     char name[runtime::platform::NAME_BUFFER_SIZE];
     ASSERT_TRUE(runtime::platform::to_system_name(path("f.txt").c_str(), name));
@@ -46,7 +49,7 @@ TEST_F(FilesTest, TwoDescriptorsOfOneProcessExcludeEachOther) {
 }
 
 // Other programs may read a file alongside our reader, never alongside our writer.
-TEST_F(FilesTest, OtherProgramsShareAReadChannelButNotAWriteChannel) {
+TEST_F(ExclusiveOpen, OtherProgramsShareAReadChannelButNotAWriteChannel) {
     make_file(path("p.txt"), "shared?\n");
     DynString name(path("p.txt").c_str());
     const std::string shared = "flock -n -s '" + path("p.txt") + "' true";
@@ -63,7 +66,7 @@ TEST_F(FilesTest, OtherProgramsShareAReadChannelButNotAWriteChannel) {
 // A channel another process holds: its reader leaves the file readable here (two
 // programs starting from one folder both load their files), its writer does not; and
 // nothing here may empty, delete or replace the file under either.
-TEST_F(FilesTest, ChannelOfAnotherProcessHoldsTheFileHere) {
+TEST_F(ExclusiveOpen, ChannelOfAnotherProcessHoldsTheFileHere) {
     DynString name(path("q.txt").c_str());
     DynString other(path("other.txt").c_str());
     make_file(path("other.txt"), "other");
@@ -104,7 +107,7 @@ TEST_F(FilesTest, ChannelOfAnotherProcessHoldsTheFileHere) {
 
 // Whole-file writers take the writer's lock before anything is emptied, and put the
 // new content in place in one step.
-TEST_F(FilesTest, ReplaceFileWritesWholeContentOnlyWhenNobodyHoldsTheFile) {
+TEST_F(ExclusiveOpen, ReplaceFileWritesWholeContentOnlyWhenNobodyHoldsTheFile) {
     const std::string file = path("r.txt");
     EXPECT_TRUE(runtime::platform::replace_file(file.c_str(), "first", 5));
     EXPECT_EQ(test_support::read_file(file), "first");

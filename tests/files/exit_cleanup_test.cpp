@@ -25,7 +25,10 @@ const char* const SIX_LINES = "\r\n\r\n\r\n\r\n\r\nfive\r\n";
 
 }  // namespace
 
-TEST_F(FilesTest, ErrorStopWritesBackBothStores) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using ExitCleanup = FilesTest;
+
+TEST_F(ExitCleanup, ErrorStopWritesBackBothStores) {
     EXPECT_EXIT(
         {
             change_stores(*this, path("a.ini"), path("a.txt"));
@@ -36,7 +39,7 @@ TEST_F(FilesTest, ErrorStopWritesBackBothStores) {
     EXPECT_EQ(read_file(path("a.txt")), SIX_LINES);
 }
 
-TEST_F(FilesTest, OrdinaryEndWritesBackAndClosesChannels) {
+TEST_F(ExitCleanup, OrdinaryEndWritesBackAndClosesChannels) {
     EXPECT_EXIT(
         {
             change_stores(*this, path("b.ini"), path("b.txt"));
@@ -50,7 +53,7 @@ TEST_F(FilesTest, OrdinaryEndWritesBackAndClosesChannels) {
     EXPECT_EQ(read_file(path("out.txt")), "kept");
 }
 
-TEST_F(FilesTest, PlainExitStillWritesBack) {
+TEST_F(ExitCleanup, PlainExitStillWritesBack) {
     EXPECT_EXIT(
         {
             change_stores(*this, path("c.ini"), path("c.txt"));
@@ -61,7 +64,7 @@ TEST_F(FilesTest, PlainExitStillWritesBack) {
     EXPECT_EQ(read_file(path("c.txt")), SIX_LINES);
 }
 
-TEST_F(FilesTest, EndAndRunWritesBack) {
+TEST_F(ExitCleanup, EndAndRunWritesBack) {
     EXPECT_EXIT(
         {
             change_stores(*this, path("d.ini"), path("d.txt"));
@@ -71,7 +74,7 @@ TEST_F(FilesTest, EndAndRunWritesBack) {
     EXPECT_EQ(read_file(path("d.ini")), "[Run]\r\nended=yes\r\n");
 }
 
-TEST_F(FilesTest, WriteBackHappensOnlyOnce) {
+TEST_F(ExitCleanup, WriteBackHappensOnlyOnce) {
     std::string ini = path("once.ini");
     EXPECT_EXIT(
         {
@@ -85,7 +88,7 @@ TEST_F(FilesTest, WriteBackHappensOnlyOnce) {
     EXPECT_EQ(read_file(ini), "after");
 }
 
-TEST_F(FilesTest, EndOfProgramDeletesExtractedFiles) {
+TEST_F(ExitCleanup, EndOfProgramDeletesExtractedFiles) {
     std::string marker = path("extracted_path.txt");
     std::string pak = path("x.pak");
     // An archive with one entry, made by hand: block "e" of an empty file, then the directory.

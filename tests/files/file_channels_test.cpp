@@ -26,7 +26,10 @@ std::string line_of(double channel) {
 
 }  // namespace
 
-TEST_F(FilesTest, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using FileChannels = FilesTest;
+
+TEST_F(FileChannels, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
     make_file(path("t.txt"), "ab\r\nc");
     ASSERT_EQ(runtime::open_file_channel(0, path("t.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "ab");
@@ -39,14 +42,14 @@ TEST_F(FilesTest, ReadLineSplitsCrLfAndEndsAtTheLastLine) {
     EXPECT_EXIT(line_of(0), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, EmptyFileIsAtItsEndAtOnce) {
+TEST_F(FileChannels, EmptyFileIsAtItsEndAtOnce) {
     make_file(path("e.txt"), "");
     ASSERT_EQ(runtime::open_file_channel(1, path("e.txt").c_str(), 1), 1);
     EXPECT_EQ(runtime::end_of_file(1), 1);
     EXPECT_EXIT(line_of(1), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
+TEST_F(FileChannels, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
     std::string long_line(1024, 'x');
     make_file(path("l.txt"), long_line + "\nnext\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("l.txt").c_str(), 1), 1);
@@ -56,7 +59,7 @@ TEST_F(FilesTest, LineOf1024CharactersLeavesItsLineFeedForTheNextCall) {
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, LongLineArrivesIn1024BytePieces) {
+TEST_F(FileChannels, LongLineArrivesIn1024BytePieces) {
     std::string text;
     for (int i = 0; i < 2000; ++i) text += static_cast<char>('a' + i % 26);
     make_file(path("l.txt"), text + "\r\n");
@@ -66,7 +69,7 @@ TEST_F(FilesTest, LongLineArrivesIn1024BytePieces) {
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, CarriageReturnAtAChunkEndStillGoes) {
+TEST_F(FileChannels, CarriageReturnAtAChunkEndStillGoes) {
     std::string first(63, 'q');
     make_file(path("c.txt"), first + "\r\nz");
     ASSERT_EQ(runtime::open_file_channel(0, path("c.txt").c_str(), 1), 1);
@@ -74,7 +77,7 @@ TEST_F(FilesTest, CarriageReturnAtAChunkEndStillGoes) {
     EXPECT_EQ(line_of(0), "z");
 }
 
-TEST_F(FilesTest, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
+TEST_F(FileChannels, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
     make_file(path("c.txt"), std::string("a\rb\nxy\0zz\nend", 14));
     ASSERT_EQ(runtime::open_file_channel(0, path("c.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "a\rb");
@@ -84,7 +87,7 @@ TEST_F(FilesTest, LoneCarriageReturnStaysAndZeroByteEndsTheString) {
 
 // Without the mend a last line of 64 (128, ...) bytes with no line end would stop the
 // program: its next chunk delivers nothing.
-TEST_F(FilesTest, LastLineOfAWholeNumberOfChunksEndsNormally) {
+TEST_F(FileChannels, LastLineOfAWholeNumberOfChunksEndsNormally) {
     for (size_t n : {64u, 128u, 960u}) {
         std::string last(n, 'k');
         make_file(path("m.txt"), "first\n" + last);
@@ -101,13 +104,13 @@ TEST_F(FilesTest, LastLineOfAWholeNumberOfChunksEndsNormally) {
     EXPECT_EXIT(line_of(2), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, LastLineWithTrailingCarriageReturnLosesIt) {
+TEST_F(FileChannels, LastLineWithTrailingCarriageReturnLosesIt) {
     make_file(path("r.txt"), "one\r");
     ASSERT_EQ(runtime::open_file_channel(0, path("r.txt").c_str(), 1), 1);
     EXPECT_EQ(line_of(0), "one");
 }
 
-TEST_F(FilesTest, ReadLineNumberConvertsTheLine) {
+TEST_F(FileChannels, ReadLineNumberConvertsTheLine) {
     make_file(path("n.txt"), "12.5\r\n-3\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("n.txt").c_str(), 1), 1);
     double v = 0;
@@ -117,7 +120,7 @@ TEST_F(FilesTest, ReadLineNumberConvertsTheLine) {
     EXPECT_EQ(v, -3);
 }
 
-TEST_F(FilesTest, WrittenValuesAreLittleEndianWithTheirTruncations) {
+TEST_F(FileChannels, WrittenValuesAreLittleEndianWithTheirTruncations) {
     ASSERT_EQ(runtime::open_file_channel(3, path("w.bin").c_str(), 0), 1);
     runtime::write_byte(3, 300);
     runtime::write_byte(3, 70000);
@@ -139,7 +142,7 @@ TEST_F(FilesTest, WrittenValuesAreLittleEndianWithTheirTruncations) {
     EXPECT_EQ(read_file(path("w.bin")), std::string(reinterpret_cast<const char*>(expected), sizeof expected));
 }
 
-TEST_F(FilesTest, FixedSizeReadsDeliverUnsignedValues) {
+TEST_F(FileChannels, FixedSizeReadsDeliverUnsignedValues) {
     const unsigned char bytes[] = {255, 255, 255, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F, 9};
     make_file(path("r.bin"), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
     ASSERT_EQ(runtime::open_file_channel(7.9, path("r.bin").c_str(), 1), 1);
@@ -157,7 +160,7 @@ TEST_F(FilesTest, FixedSizeReadsDeliverUnsignedValues) {
     EXPECT_EXIT(runtime::read_word(7, v), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, ReadBytesTextStopsAtAZeroAndCountsAll) {
+TEST_F(FileChannels, ReadBytesTextStopsAtAZeroAndCountsAll) {
     make_file(path("b.bin"), std::string("abc\0def" "ghi", 10));
     ASSERT_EQ(runtime::open_file_channel(0, path("b.bin").c_str(), 1), 1);
     DynString s("old");
@@ -174,14 +177,14 @@ TEST_F(FilesTest, ReadBytesTextStopsAtAZeroAndCountsAll) {
     EXPECT_STREQ(s.text_of(), "ghi");
 }
 
-TEST_F(FilesTest, WriteModeEmptiesAnExistingFile) {
+TEST_F(FileChannels, WriteModeEmptiesAnExistingFile) {
     make_file(path("old.txt"), "previous content");
     ASSERT_EQ(runtime::open_file_channel(0, path("old.txt").c_str(), 0), 1);
     EXPECT_EQ(read_file(path("old.txt")), "");
     EXPECT_EQ(runtime::end_of_file(0), 1);
 }
 
-TEST_F(FilesTest, BackslashesReachTheSystemAsSlashes) {
+TEST_F(FileChannels, BackslashesReachTheSystemAsSlashes) {
     std::filesystem::create_directory(dir.path() / "sub");
     make_file(path("sub/f.txt"), "inside\n");
     std::string name = dir.path().string() + "\\sub\\f.txt";
@@ -189,7 +192,7 @@ TEST_F(FilesTest, BackslashesReachTheSystemAsSlashes) {
     EXPECT_EQ(line_of(0), "inside");
 }
 
-TEST_F(FilesTest, ReopeningAChannelClosesTheOldFile) {
+TEST_F(FileChannels, ReopeningAChannelClosesTheOldFile) {
     make_file(path("a.txt"), "a\n");
     make_file(path("b.txt"), "b\n");
     ASSERT_EQ(runtime::open_file_channel(0, path("a.txt").c_str(), 1), 1);
@@ -208,7 +211,7 @@ TEST(FileChannelFailures, BadChannelNumbersStopWithCode7) {
     EXPECT_EXIT(runtime::read_byte(0.0 / 0.0, v), ::testing::ExitedWithCode(7), "stopped: code 7");
 }
 
-TEST_F(FilesTest, ClosedAndWrongWayChannelsStopWithCode3) {
+TEST_F(FileChannels, ClosedAndWrongWayChannelsStopWithCode3) {
     double v = 0;
     EXPECT_EXIT(runtime::read_byte(4, v), ::testing::ExitedWithCode(3), "stopped: code 3");
     EXPECT_EXIT(runtime::write_byte(4, 1), ::testing::ExitedWithCode(3), "stopped: code 3");
@@ -222,7 +225,7 @@ TEST_F(FilesTest, ClosedAndWrongWayChannelsStopWithCode3) {
     EXPECT_EXIT(runtime::read_line(5, s), ::testing::ExitedWithCode(3), "stopped: code 3");
 }
 
-TEST_F(FilesTest, OpenFailuresGiveZeroAndLeaveTheChannelClosed) {
+TEST_F(FileChannels, OpenFailuresGiveZeroAndLeaveTheChannelClosed) {
     EXPECT_EQ(runtime::open_file_channel(0, path("missing.txt").c_str(), 1), 0);
     EXPECT_EQ(runtime::end_of_file(0), 1);
     EXPECT_EQ(runtime::open_file_channel(0, dir.path().c_str(), 1), 0);  // a folder
@@ -291,7 +294,7 @@ std::string random_text(std::mt19937& rng) {
         size_t kind = rng() % 10;
         size_t n = kind == 0 ? 1024 + rng() % 200 : kind == 1 ? 64 * (rng() % 3) : rng() % 90;
         for (size_t k = 0; k < n; ++k) {
-            unsigned r = rng() % 50;
+            unsigned r = static_cast<unsigned>(rng() % 50);
             text += r == 0 ? '\r' : r == 1 ? '\0' : static_cast<char>('a' + r % 26);
         }
         unsigned end = rng() % 4;
@@ -303,7 +306,7 @@ std::string random_text(std::mt19937& rng) {
 
 }  // namespace
 
-TEST_F(FilesTest, ReadAheadGivesTheSameResultsAsChunkedReads) {
+TEST_F(FileChannels, ReadAheadGivesTheSameResultsAsChunkedReads) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 150; ++round) {
         std::string text = random_text(rng);
@@ -318,7 +321,7 @@ TEST_F(FilesTest, ReadAheadGivesTheSameResultsAsChunkedReads) {
         ASSERT_GE(ref.fd, 0);
         for (int step = 0; step < (big ? 40000 : 400); ++step) {
             std::string expected;
-            unsigned op = rng() % 6;
+            unsigned op = static_cast<unsigned>(rng() % 6);
             if (op < 4) {
                 if (!ref.read_line(expected)) break;
                 DynString got;

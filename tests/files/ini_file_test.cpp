@@ -92,7 +92,10 @@ TEST(IniParse, AnyBytesParseSafely) {
     for (const runtime::IniSection& s : store.sections) EXPECT_FALSE(s.entries.empty());
 }
 
-TEST_F(FilesTest, IniOpenGetAndMissingFile) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using IniFiles = FilesTest;
+
+TEST_F(IniFiles, IniOpenGetAndMissingFile) {
     EXPECT_EQ(get("any", "key"), "NO_DATA");
     make_file(path("game.ini"), "[Main]\r\n;c\r\nwidth = 640\r\ntitle=My Game  \r\n");
     runtime::ini_open(DynString(path("game.ini").c_str()));
@@ -106,7 +109,7 @@ TEST_F(FilesTest, IniOpenGetAndMissingFile) {
     EXPECT_STREQ(runtime::ini_store().file_name.text_of(), path("new.ini").c_str());
 }
 
-TEST_F(FilesTest, IniPutChangesAndWriteBackOnTheNextOpen) {
+TEST_F(IniFiles, IniPutChangesAndWriteBackOnTheNextOpen) {
     make_file(path("a.ini"), "[Main]\nwidth=640\nheight=480\ndepth=32\n");
     runtime::ini_open(DynString(path("a.ini").c_str()));
     runtime::ini_put(DynString("main"), DynString("WIDTH"), DynString("800"));
@@ -124,7 +127,7 @@ TEST_F(FilesTest, IniPutChangesAndWriteBackOnTheNextOpen) {
     EXPECT_FALSE(std::filesystem::exists(path("b.ini")));
 }
 
-TEST_F(FilesTest, IniPutWithEmptyValueAppendsAMissingKey) {
+TEST_F(IniFiles, IniPutWithEmptyValueAppendsAMissingKey) {
     runtime::ini_open(DynString(path("c.ini").c_str()));
     runtime::ini_put(DynString("S"), DynString("k"), DynString(""));
     EXPECT_EQ(get("S", "k"), "");
@@ -134,7 +137,7 @@ TEST_F(FilesTest, IniPutWithEmptyValueAppendsAMissingKey) {
     EXPECT_EQ(get("S", "k"), "NO_DATA");  // an empty value is never loaded
 }
 
-TEST_F(FilesTest, IniSectionRemovalAloneIsNotAChange) {
+TEST_F(IniFiles, IniSectionRemovalAloneIsNotAChange) {
     make_file(path("s.ini"), "[A]\nx=1\n[B]\ny=2\n[C]\nz=3\n");
     runtime::ini_open(DynString(path("s.ini").c_str()));
     runtime::ini_put(DynString("a"), DynString(""), DynString(""));
@@ -146,7 +149,7 @@ TEST_F(FilesTest, IniSectionRemovalAloneIsNotAChange) {
     EXPECT_EQ(read_file(path("s.ini")), "[A]\nx=1\n[B]\ny=2\n[C]\nz=3\n");
 }
 
-TEST_F(FilesTest, IniWriteBackToAHeldFileIsSkippedAndKeepsTheStore) {
+TEST_F(IniFiles, IniWriteBackToAHeldFileIsSkippedAndKeepsTheStore) {
     make_file(path("h.ini"), "[A]\nx=1\n");
     runtime::ini_open(DynString(path("h.ini").c_str()));
     runtime::ini_put(DynString("A"), DynString("x"), DynString("2"));
@@ -159,7 +162,7 @@ TEST_F(FilesTest, IniWriteBackToAHeldFileIsSkippedAndKeepsTheStore) {
     EXPECT_EQ(read_file(path("h.ini")), "[A]\r\nx=2\r\n");
 }
 
-TEST_F(FilesTest, IniRenderMatchesTheWriteBack) {
+TEST_F(IniFiles, IniRenderMatchesTheWriteBack) {
     runtime::IniStore store = parsed("[One]\na=1\nb=2\n[Two]\nc=3\n");
     std::vector<char> bytes = runtime::ini_render(store);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "[One]\r\na=1\r\nb=2\r\n[Two]\r\nc=3\r\n");

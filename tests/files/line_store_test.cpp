@@ -19,7 +19,10 @@ std::string read_text(const std::string& file, double line) {
 
 }  // namespace
 
-TEST_F(FilesTest, LineStoreReadsLinesAndTrimsControls) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using LineStores = FilesTest;
+
+TEST_F(LineStores, LineStoreReadsLinesAndTrimsControls) {
     make_file(path("scores.txt"), "alpha\r\n42\t\r\n\r\nlast");
     EXPECT_EQ(read_text(path("scores.txt"), 0), "alpha");
     EXPECT_EQ(read_text(path("scores.txt"), 1), "42");
@@ -33,7 +36,7 @@ TEST_F(FilesTest, LineStoreReadsLinesAndTrimsControls) {
     EXPECT_EQ(v, 42);
 }
 
-TEST_F(FilesTest, LineStoreBadLineNumbersRecordCode7AndKeepTheFile) {
+TEST_F(LineStores, LineStoreBadLineNumbersRecordCode7AndKeepTheFile) {
     make_file(path("a.txt"), "x\n");
     EXPECT_EQ(read_text(path("a.txt"), 0), "x");
     EXPECT_EQ(read_text(path("b.txt"), 256), "NO_DATA");
@@ -46,7 +49,7 @@ TEST_F(FilesTest, LineStoreBadLineNumbersRecordCode7AndKeepTheFile) {
     EXPECT_FALSE(runtime::line_store().changed);
 }
 
-TEST_F(FilesTest, LineStoreMissingFileGivesNoFileAndCode3) {
+TEST_F(LineStores, LineStoreMissingFileGivesNoFileAndCode3) {
     EXPECT_EQ(read_text(path("missing.txt"), 0), "NO_FILE");
     EXPECT_EQ(runtime::process_state().stop_code, 3);
     double v = 9;
@@ -54,14 +57,14 @@ TEST_F(FilesTest, LineStoreMissingFileGivesNoFileAndCode3) {
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(FilesTest, LineStoreWritingLine5MakesSixLinesAtWriteBack) {
+TEST_F(LineStores, LineStoreWritingLine5MakesSixLinesAtWriteBack) {
     runtime::line_file_write_text(DynString(path("new.txt").c_str()), 5, DynString("five"));
     EXPECT_FALSE(std::filesystem::exists(path("new.txt")));
     runtime::line_store_write_back();
     EXPECT_EQ(read_file(path("new.txt")), "\r\n\r\n\r\n\r\n\r\nfive\r\n");
 }
 
-TEST_F(FilesTest, LineStoreNumbersAndSwitchingFilesWritesBackOnlyChanges) {
+TEST_F(LineStores, LineStoreNumbersAndSwitchingFilesWritesBackOnlyChanges) {
     make_file(path("one.txt"), "1\n");
     make_file(path("two.txt"), "2\n");
     runtime::line_file_write_number(path("one.txt").c_str(), 1, 0.5);
@@ -72,7 +75,7 @@ TEST_F(FilesTest, LineStoreNumbersAndSwitchingFilesWritesBackOnlyChanges) {
     EXPECT_EQ(read_file(path("two.txt")), "2\n");  // unchanged: not rewritten
 }
 
-TEST_F(FilesTest, LineStoreNamesDifferingInCaseAreDifferentFiles) {
+TEST_F(LineStores, LineStoreNamesDifferingInCaseAreDifferentFiles) {
     make_file(path("Case.txt"), "upper\n");
     make_file(path("case.txt"), "lower\n");
     EXPECT_EQ(read_text(path("Case.txt"), 0), "upper");
@@ -80,7 +83,7 @@ TEST_F(FilesTest, LineStoreNamesDifferingInCaseAreDifferentFiles) {
     EXPECT_EQ(read_text(path("Case.txt"), 0), "upper");
 }
 
-TEST_F(FilesTest, LineStoreLoadsAtMost256LinesAndCutsLongOnes) {
+TEST_F(LineStores, LineStoreLoadsAtMost256LinesAndCutsLongOnes) {
     std::string text = std::string(1500, 'L') + "\n";
     for (int i = 1; i < 300; ++i) text += std::to_string(i) + "\n";
     make_file(path("many.txt"), text);

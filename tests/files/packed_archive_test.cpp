@@ -11,7 +11,7 @@
 #include "files_fixture.h"
 #include "runtime/files/archive_format.h"
 #include "runtime/files/files.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 using files_test::FilesTest;
 using files_test::make_file;
@@ -40,7 +40,7 @@ std::vector<uint8_t> archive_of(const std::vector<std::pair<std::string, std::st
     return out;
 }
 
-class ArchiveTest : public FilesTest {
+class PackedArchives : public FilesTest {
 protected:
     void use_archive(const std::vector<uint8_t>& bytes) {
         make_file(path("game.pak"), text_of(bytes));
@@ -59,7 +59,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ArchiveTest, EntryIsFoundByBareNameInAnyCaseWithIdenticalBytes) {
+TEST_F(PackedArchives, EntryIsFoundByBareNameInAnyCaseWithIdenticalBytes) {
     std::string a = sample(50000, 1), b = sample(10, 2);
     use_archive(archive_of({{"Alpha.DAT", a}, {"b.txt", b}, {"empty.bin", ""}}));
     std::string content;
@@ -73,7 +73,7 @@ TEST_F(ArchiveTest, EntryIsFoundByBareNameInAnyCaseWithIdenticalBytes) {
 
 // Entries are unpacked into a folder of this process's own (mode 0700) inside the
 // temporary folder, never onto a predictable name there that someone else could own.
-TEST_F(ArchiveTest, ExtractsIntoAPrivateFolderUnderTheDerivedName) {
+TEST_F(PackedArchives, ExtractsIntoAPrivateFolderUnderTheDerivedName) {
     std::vector<uint8_t> archive = archive_of({{"one.txt", "first entry"}, {"two.txt", sample(3000, 3)}});
     use_archive(archive);
     runtime::MemoryArchiveSource source(archive.data(), archive.size());
@@ -122,7 +122,7 @@ TEST_F(ArchiveTest, ExtractsIntoAPrivateFolderUnderTheDerivedName) {
     EXPECT_EQ(read_file(path("victim.txt")), "victim");
 }
 
-TEST_F(ArchiveTest, LooseFileWinsAndIsReturnedUnchanged) {
+TEST_F(PackedArchives, LooseFileWinsAndIsReturnedUnchanged) {
     make_file(path("loose.txt"), "loose bytes");
     use_archive(archive_of({{"loose.txt", "packed bytes"}}));
     std::string content;
@@ -131,7 +131,7 @@ TEST_F(ArchiveTest, LooseFileWinsAndIsReturnedUnchanged) {
     EXPECT_EQ(content, "loose bytes");
 }
 
-TEST_F(ArchiveTest, NextLookupDeletesThePreviousExtractedFile) {
+TEST_F(PackedArchives, NextLookupDeletesThePreviousExtractedFile) {
     use_archive(archive_of({{"a.txt", "aaaa"}, {"bb.txt", "bbbbbbbb"}}));
     std::string content;
     ASSERT_EQ(lookup("a.txt", content), 1);
@@ -150,7 +150,7 @@ TEST_F(ArchiveTest, NextLookupDeletesThePreviousExtractedFile) {
     EXPECT_EQ(runtime::packed_archive_records().records[0].enabled, 0);  // empty path disables
 }
 
-TEST_F(ArchiveTest, AppendedArchiveCountsFromTheEnd) {
+TEST_F(PackedArchives, AppendedArchiveCountsFromTheEnd) {
     std::string host = sample(7777, 4);
     std::vector<uint8_t> archive = archive_of({{"inside.txt", sample(900, 5)}}, true, host.size());
     std::string image = host + text_of(archive);
@@ -166,7 +166,7 @@ TEST_F(ArchiveTest, AppendedArchiveCountsFromTheEnd) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(ArchiveTest, BadTrailerDisablesTheRecordForGood) {
+TEST_F(PackedArchives, BadTrailerDisablesTheRecordForGood) {
     std::vector<uint8_t> archive = archive_of({{"x.txt", "x"}});
     std::vector<uint8_t> broken = archive;
     broken[broken.size() - 7] = 'Q';
@@ -182,7 +182,7 @@ TEST_F(ArchiveTest, BadTrailerDisablesTheRecordForGood) {
     EXPECT_EQ(lookup("x.txt", content), 1);
 }
 
-TEST_F(ArchiveTest, FolderOrTinyFileAsArchiveDisablesAtFirstLookup) {
+TEST_F(PackedArchives, FolderOrTinyFileAsArchiveDisablesAtFirstLookup) {
     runtime::set_archive_paths(DynString(dir.path().c_str()), DynString(""));
     std::string content;
     EXPECT_EQ(lookup("x.txt", content), 0);
@@ -193,7 +193,7 @@ TEST_F(ArchiveTest, FolderOrTinyFileAsArchiveDisablesAtFirstLookup) {
     EXPECT_EQ(runtime::packed_archive_records().records[0].enabled, 0);
 }
 
-TEST_F(ArchiveTest, UnsetRecordsOnlyFindLooseFiles) {
+TEST_F(PackedArchives, UnsetRecordsOnlyFindLooseFiles) {
     std::string content;
     EXPECT_EQ(lookup("", content), 0);
     EXPECT_EQ(lookup("nothing-here.txt", content), 0);
@@ -208,7 +208,7 @@ void put_i32(std::vector<uint8_t>& b, size_t at, int32_t v) {
 
 }  // namespace
 
-TEST_F(ArchiveTest, DamagedDirectoriesGiveMissingAndKeepTheRecord) {
+TEST_F(PackedArchives, DamagedDirectoriesGiveMissingAndKeepTheRecord) {
     // Hand-made: one entry "e.txt" whose block sits at 0, directory behind it.
     std::vector<uint8_t> good = archive_of({{"e.txt", "entry"}});
     size_t dir_at = good.size() - 7 - 1 - (1 + 5 + 8);
@@ -236,7 +236,7 @@ TEST_F(ArchiveTest, DamagedDirectoriesGiveMissingAndKeepTheRecord) {
     }
 }
 
-TEST_F(ArchiveTest, DamagedStreamsGiveAnEmptyFile) {
+TEST_F(PackedArchives, DamagedStreamsGiveAnEmptyFile) {
     std::vector<uint8_t> good = archive_of({{"e.txt", sample(4000, 9)}});
     struct Damage {
         const char* what;
@@ -282,7 +282,7 @@ TEST(ArchiveParse, MutatedArchivesNeverReadOutside) {
     EXPECT_GT(found, 1000);
 }
 
-TEST_F(ArchiveTest, IniAndLineStoreReadThroughTheArchive) {
+TEST_F(PackedArchives, IniAndLineStoreReadThroughTheArchive) {
     use_archive(archive_of({{"settings.ini", "[Video]\r\nwidth=800\r\n"}, {"scores.txt", "first\r\nsecond\r\n"}}));
     runtime::ini_open(DynString("data/settings.ini"));
     EXPECT_STREQ(runtime::ini_get(DynString("video"), DynString("width")).text_of(), "800");

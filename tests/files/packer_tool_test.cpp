@@ -28,7 +28,7 @@ std::string noise(size_t n, unsigned seed) {
 
 std::string q(const std::string& s) { return "'" + s + "'"; }
 
-class PackerTest : public FilesTest {
+class RtpackTool : public FilesTest {
 protected:
     void SetUp() override {
         FilesTest::SetUp();
@@ -56,7 +56,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PackerTest, HelpAndUnknownCommands) {
+TEST_F(RtpackTool, HelpAndUnknownCommands) {
     ToolRun help = rtpack("--help");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("rtpack create ARCHIVE"), std::string::npos);
@@ -64,13 +64,13 @@ TEST_F(PackerTest, HelpAndUnknownCommands) {
     EXPECT_NE(rtpack("frobnicate x").code, 0);
 }
 
-TEST_F(PackerTest, CreatedArchiveRoundTripsThroughTheLookup) {
+TEST_F(RtpackTool, CreatedArchiveRoundTripsThroughTheLookup) {
     ToolRun r = rtpack("create " + q(path("game.pak")) + inputs());
     ASSERT_EQ(r.code, 0) << r.out;
     expect_all_found(path("game.pak"));
 }
 
-TEST_F(PackerTest, ArchiveAppendedToAProgramRoundTrips) {
+TEST_F(RtpackTool, ArchiveAppendedToAProgramRoundTrips) {
     std::string host = noise(123457, 9);
     make_file(path("program"), host);
     ToolRun r = rtpack("append " + q(path("program")) + inputs());
@@ -79,14 +79,14 @@ TEST_F(PackerTest, ArchiveAppendedToAProgramRoundTrips) {
     expect_all_found(path("program"));
 }
 
-TEST_F(PackerTest, FromEndArchiveStillWorksAfterConcatenation) {
+TEST_F(RtpackTool, FromEndArchiveStillWorksAfterConcatenation) {
     ASSERT_EQ(rtpack("create --from-end " + q(path("tail.pak")) + inputs()).code, 0);
     expect_all_found(path("tail.pak"));
     make_file(path("joined"), "some program bytes" + read_file(path("tail.pak")));
     expect_all_found(path("joined"));
 }
 
-TEST_F(PackerTest, ListAndExtract) {
+TEST_F(RtpackTool, ListAndExtract) {
     ASSERT_EQ(rtpack("create " + q(path("game.pak")) + inputs()).code, 0);
     ToolRun list = rtpack("list " + q(path("game.pak")));
     ASSERT_EQ(list.code, 0);
@@ -103,7 +103,7 @@ TEST_F(PackerTest, ListAndExtract) {
     EXPECT_NE(rtpack("extract " + q(path("game.pak")) + " -C " + q(path("one")) + " nothing").code, 0);
 }
 
-TEST_F(PackerTest, BadInputLeavesNoOutput) {
+TEST_F(RtpackTool, BadInputLeavesNoOutput) {
     ToolRun missing = rtpack("create " + q(path("bad.pak")) + " " + q(path("in/nope.txt")));
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.out.find("cannot read"), std::string::npos);
@@ -117,7 +117,7 @@ TEST_F(PackerTest, BadInputLeavesNoOutput) {
     EXPECT_EQ(read_file(path("host")), "host bytes");
 }
 
-TEST_F(PackerTest, DamagedArchivesAreRefusedWithoutWritingFiles) {
+TEST_F(RtpackTool, DamagedArchivesAreRefusedWithoutWritingFiles) {
     ASSERT_EQ(rtpack("create " + q(path("game.pak")) + inputs()).code, 0);
     std::string good = read_file(path("game.pak"));
     std::filesystem::create_directory(dir.path() / "out");

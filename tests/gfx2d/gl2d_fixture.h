@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/platform/gl_extensions.h"
 #include "runtime/platform/window.h"
 #include "runtime/screen/frame.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
-#include "support/temp_dir.h"
+#include "support/runtime_fixture.h"
 
 namespace runtime {
 
@@ -29,13 +28,10 @@ inline constexpr int TEST_SCREEN_H = 240;
 // Colours in the runtime's encoding.
 inline constexpr uint32_t RED = 0x0000FF, GREEN = 0x00FF00, BLUE = 0xFF0000, WHITE = 0xFFFFFF;
 
-class Gl2dTest : public ::testing::Test {
+class Gl2dTest : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
-        setenv("TMPDIR", temp_.path().c_str(), 1);
-        reset_screen();
-        process_state() = ProcessState{};
-        gfx2d_hooks() = Gfx2dHooks{};
+        RuntimeFixture::SetUp();
         ASSERT_NE(create_engine_2d(), nullptr);
         ASSERT_TRUE(create_gl_window(TEST_SCREEN_W, TEST_SCREEN_H, 0, 60, 0)) << platform::last_error();
         engine = rainbows();
@@ -44,14 +40,6 @@ protected:
         set_alpha_mode(0);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    void TearDown() override {
-        destroy_engine_2d();
-        reset_screen();
-        register_shutdown_step(ShutdownStep::MAIN_WINDOW, {});
-        gfx2d_hooks() = Gfx2dHooks{};
-        unsetenv("TMPDIR");
-    }
-
     // RGB of a pixel in 2D coordinates (y down), in the runtime's colour encoding.
     static uint32_t pixel(int x, int y) { return static_cast<uint32_t>(read_pixel(x, y)); }
     // RGBA of a pixel in 2D coordinates, alpha in bits 24..31.
@@ -65,11 +53,11 @@ protected:
     // A test picture file: w x h 24-bit BMP whose pixels come from colour_at(x, y).
     template <class F>
     std::string make_bmp(const std::string& name, int w, int h, F colour_at) {
-        std::vector<uint8_t> bgr(static_cast<size_t>(w) * h * 3);
+        std::vector<uint8_t> bgr(static_cast<size_t>(w * h) * 3);
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const uint32_t c = colour_at(x, y);
-                uint8_t* p = &bgr[(static_cast<size_t>(h - 1 - y) * w + x) * 3];
+                uint8_t* p = &bgr[static_cast<size_t>((h - 1 - y) * w + x) * 3];
                 p[0] = (c >> 16) & 0xFF;
                 p[1] = (c >> 8) & 0xFF;
                 p[2] = c & 0xFF;
@@ -84,13 +72,12 @@ protected:
         ASSERT_EQ(load_sprite(DynString(path.c_str()), sprite), 1.0) << path;
     }
 
-    test_support::TempDir temp_;
     OpenGLRainbows* engine = nullptr;
 };
 
 // Reads a w x h block of the frame (2D coordinates, rows top-down) as RGB bytes.
 inline std::vector<uint8_t> read_block(int x, int y, int w, int h) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(w * h) * 3);
     std::vector<uint8_t> rows(rgb.size());
     flush_sprite_batch();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -130,10 +117,13 @@ inline ::testing::AssertionResult matches_golden(const std::string& name, int x,
     std::vector<uint8_t> diff(bgr.size(), 0);
     for (int i = 0; i < w * h; ++i) {
         int worst = 0;
-        for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(actual[i * 3 + c] - expected.pixels[i * 4 + c]));
+        for (int c = 0; c < 3; ++c) {
+            const int got = actual[static_cast<size_t>(i * 3 + c)];
+            worst = std::max(worst, std::abs(got - expected.pixels[static_cast<size_t>(i * 4 + c)]));
+        }
         if (worst > tolerance) {
             ++mismatches;
-            diff[i * 3 + 2] = 255;
+            diff[static_cast<size_t>(i * 3 + 2)] = 255;
         }
     }
     if (mismatches == 0) return ::testing::AssertionSuccess();

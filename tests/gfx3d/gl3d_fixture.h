@@ -84,7 +84,7 @@ inline LitBox lit_box() {
     LitBox box;
     for (int y = 0; y < TEST_SCREEN_H; ++y) {
         for (int x = 0; x < TEST_SCREEN_W; ++x) {
-            const uint8_t* p = &rgb[(static_cast<size_t>(y) * TEST_SCREEN_W + x) * 3];
+            const uint8_t* p = &rgb[static_cast<size_t>(y * TEST_SCREEN_W + x) * 3];
             if (p[0] < 40 && p[1] < 40 && p[2] < 40) continue;
             if (box.x0 < 0) box = {x, y, x, y};
             box.x0 = std::min(box.x0, x);

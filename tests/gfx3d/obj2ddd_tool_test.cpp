@@ -19,12 +19,12 @@ const char* CUBE =
     "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\ng box\nusemtl none\n"
     "f 5/1 6/2 7/3 8/4\nf 2/1 1/2 4/3 3/4\nf 6/1 2/2 3/3 7/4\nf 1/1 5/2 8/3 4/4\nf 8/1 7/2 3/3 4/4\nf -8/1 -7/2 -3/3 -4/4\n";
 
-class ObjImportTest : public ObjectTest {
+class Obj2dddTool : public ObjectTest {
 protected:
     std::string obj(const std::string& name, const std::string& text) { return write(name, text); }
 };
 
-TEST_F(ObjImportTest, CubeConvertsLoadsAndCollides) {
+TEST_F(Obj2dddTool, CubeConvertsLoadsAndCollides) {
     obj("cube.obj", CUBE);
     const ToolRun run = obj2ddd("--normals crease " + temp_.file("cube.ddd") + " " + temp_.file("cube.obj"));
     ASSERT_EQ(run.code, 0) << run.out;
@@ -46,7 +46,7 @@ TEST_F(ObjImportTest, CubeConvertsLoadsAndCollides) {
     EXPECT_EQ(object_box_collision(1, 0, 2.1, 0, 0, 2, 2), 0);
 }
 
-TEST_F(ObjImportTest, NumberedSequenceBecomesFrames) {
+TEST_F(Obj2dddTool, NumberedSequenceBecomesFrames) {
     const std::string tri = "v 0 0 0 1 0 0\nv 1 0 0 1 0 0\nv 0 1 0 1 0 0\nvn 0 0 1\nf 1//1 2//1 3//1\n";
     obj("walk_01.obj", tri);
     obj("walk_02.obj", "v 0 0 2 1 0 0\nv 1 0 2 1 0 0\nv 0 1 2 1 0 0\nvn 0 0 1\nf 1//1 2//1 3//1\n");
@@ -62,7 +62,7 @@ TEST_F(ObjImportTest, NumberedSequenceBecomesFrames) {
     EXPECT_EQ(object_sphere_collision(2, 0, 0.5, 0.2, 0.2, 2.3), 0);
 }
 
-TEST_F(ObjImportTest, RefusalsNameTheProblemAndWriteNothing) {
+TEST_F(Obj2dddTool, RefusalsNameTheProblemAndWriteNothing) {
     EXPECT_EQ(obj2ddd("--help").code, 0);
     EXPECT_NE(obj2ddd("--help").out.find("usage: obj2ddd"), std::string::npos);
     obj("a.obj", CUBE);

@@ -7,7 +7,7 @@
 #include "object_fixture.h"
 #include "runtime/files/packed_archive.h"
 #include "runtime/gfx3d/object_table.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace runtime {
 namespace {
@@ -24,7 +24,10 @@ std::string moving_square(double a, double b, int red = 255) {
 
 DynString text(const std::string& s) { return DynString(s.c_str()); }
 
-TEST_F(ObjectTest, LoadFailuresReportAndLeaveTheSlotEmpty) {
+// The suite is the behaviour under test; the fixture is shared with other files.
+using ObjectCommands = ObjectTest;
+
+TEST_F(ObjectCommands, LoadFailuresReportAndLeaveTheSlotEmpty) {
     std::string header(12, '\0');
     const int32_t magic = 13021975;
     const double version = 1.0199;
@@ -63,7 +66,7 @@ TEST_F(ObjectTest, LoadFailuresReportAndLeaveTheSlotEmpty) {
     }
 }
 
-TEST_F(ObjectTest, WorldFilesFindMeshesAndTexturesBesideThemAndInTheArchive) {
+TEST_F(ObjectCommands, WorldFilesFindMeshesAndTexturesBesideThemAndInTheArchive) {
     std::filesystem::create_directories(temp_.path() / "level" / "parts");
     write("level/parts/a.ddd", moving_square(0, 1));
     make_bmp("level/wall.bmp", 2, 2, [](int, int) { return RED; });
@@ -96,7 +99,7 @@ TEST_F(ObjectTest, WorldFilesFindMeshesAndTexturesBesideThemAndInTheArchive) {
     close_packed_archives();
 }
 
-TEST_F(ObjectTest, BuiltObjectsSaveLoadAndDraw) {
+TEST_F(ObjectCommands, BuiltObjectsSaveLoadAndDraw) {
     look_at_origin();
     // Two vertices make no triangle: the slot is finished but empty and draws nothing.
     start_object(1);
@@ -124,7 +127,7 @@ TEST_F(ObjectTest, BuiltObjectsSaveLoadAndDraw) {
     EXPECT_EQ(pixel_at(1.5, 0, 0), 0u);
 }
 
-TEST_F(ObjectTest, FramesBlendHalfwayWithBuffersAndWithVertexArrays) {
+TEST_F(ObjectCommands, FramesBlendHalfwayWithBuffersAndWithVertexArrays) {
     ASSERT_EQ(load_object(text(write("move.ddd", moving_square(-3, 3))), 1), 1);
     platform::GlExtensions& ext = platform::gl_extensions();
     const platform::GlExtensions saved = ext;
@@ -155,7 +158,7 @@ TEST_F(ObjectTest, FramesBlendHalfwayWithBuffersAndWithVertexArrays) {
     EXPECT_NE(find_object(1)->meshes[0]->vertex_buffer, 0u);
 }
 
-TEST_F(ObjectTest, TexturedObjectShowsThePictureUpright) {
+TEST_F(ObjectCommands, TexturedObjectShowsThePictureUpright) {
     // Red and green on the top row, blue and white below.
     make_bmp("four.bmp", 2, 2, [](int x, int y) { return y == 0 ? (x ? GREEN : RED) : (x ? WHITE : BLUE); });
     load(temp_.file("four.bmp"), 5);
@@ -181,7 +184,7 @@ TEST_F(ObjectTest, TexturedObjectShowsThePictureUpright) {
     EXPECT_EQ(pixel_at(-0.5, 0.5, 0), WHITE);
 }
 
-TEST_F(ObjectTest, ShadowVolumeDarkensTheFloorBehindAnObject) {
+TEST_F(ObjectCommands, ShadowVolumeDarkensTheFloorBehindAnObject) {
     start_object(1);  // a white floor
     for (auto [x, y] : {std::pair{-10, -10}, {10, -10}, {10, 10}, {-10, -10}, {10, 10}, {-10, 10}}) {
         add_object_vertex(x, y, 0, 0, 0, WHITE);
@@ -202,7 +205,7 @@ TEST_F(ObjectTest, ShadowVolumeDarkensTheFloorBehindAnObject) {
     EXPECT_NEAR(static_cast<int>(shadow & 0xFF), 128, 2);
 }
 
-TEST_F(ObjectTest, ShaderInUseDrawsObjectsAndGetsTheAuxiliaryDirections) {
+TEST_F(ObjectCommands, ShaderInUseDrawsObjectsAndGetsTheAuxiliaryDirections) {
     ASSERT_TRUE(platform::gl_extensions().has_shader_objects());
     const std::string vertex = write("v.glsl",
         "varying vec3 aux;\nvoid main() { aux = gl_MultiTexCoord2.xyz; gl_Position = ftransform(); }\n");
@@ -216,7 +219,7 @@ TEST_F(ObjectTest, ShaderInUseDrawsObjectsAndGetsTheAuxiliaryDirections) {
     EXPECT_TRUE(colour_near(pixel_at(0, 0, 0), 0xD90086, 2));
 }
 
-TEST_F(ObjectTest, CollisionsFollowTheObjectTransform) {
+TEST_F(ObjectCommands, CollisionsFollowTheObjectTransform) {
     ASSERT_EQ(load_object(text(write("square.ddd", moving_square(0, 0))), 1), 1);
     EXPECT_EQ(object_sphere_collision(1, 0, 0.5, 0, 0, 0.3), 1);
     EXPECT_NEAR(object_ray_collision(1, 0, 0, 0, -5, 0, 0, 2), 5, 1e-4);

@@ -12,15 +12,14 @@
 #include "runtime/platform/events.h"
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
-#include "support/temp_dir.h"
+#include "support/runtime_fixture.h"
 
 namespace runtime::input_test {
 
-class InputFixture : public ::testing::Test {
+class InputFixture : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
-        // Device lines of the error log go to the test's own folder.
-        setenv("TMPDIR", temp_.path().c_str(), 1);
+        RuntimeFixture::SetUp();
         ASSERT_TRUE(create_gl_window(320, 240, 0, 60, 0));
         pump_all();
         InputState& input = create_input_state();
@@ -29,10 +28,8 @@ protected:
         pump_all();
     }
     void TearDown() override {
-        destroy_input_state();
+        RuntimeFixture::TearDown();
         char_translation() = CharTranslation{};
-        reset_screen();
-        unsetenv("TMPDIR");
     }
     static void pump_all() { platform::pump_events(); }
     static void key(int code, bool down) {
@@ -76,7 +73,6 @@ protected:
     static void next_frame() { run_frame_hooks(); }
 
     int capture_mouse_ = 0;
-    test_support::TempDir temp_;
 };
 
 }  // namespace runtime::input_test

@@ -18,12 +18,10 @@
 namespace runtime::input_test {
 namespace {
 
-class LineEditor : public ::testing::Test {
+class LineEditor : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
-        reset_screen();
-        process_state() = ProcessState{};
-        gfx2d_hooks() = Gfx2dHooks{};
+        RuntimeFixture::SetUp();
         ASSERT_NE(create_engine_2d(), nullptr);
         ASSERT_TRUE(create_gl_window(320, 240, 0, 60, 0));
         set_frame_rate(500);
@@ -34,17 +32,11 @@ protected:
         pump_messages();
         hook_ = add_frame_hook([this] {
             ++frames_;
-            if (next_ < steps_.size()) steps_[next_++]();
-            else if (frames_ > 500) tap_now(28, frames_ % 2 == 0);  // end a stuck editor
+            if (next_ < steps_.size())
+                steps_[next_++]();
+            else if (frames_ > 500)
+                tap_now(28, frames_ % 2 == 0);  // end a stuck editor
         });
-    }
-    void TearDown() override {
-        remove_frame_hook(hook_);
-        destroy_input_state();
-        destroy_engine_2d();
-        reset_screen();
-        register_shutdown_step(ShutdownStep::MAIN_WINDOW, {});
-        gfx2d_hooks() = Gfx2dHooks{};
     }
     static void tap_now(int code, bool down) {
         platform::Event e;
@@ -65,7 +57,7 @@ protected:
     }
     // Lit pixels of the frame about to be presented, in a block (2D coordinates).
     static int lit_pixels(int x, int y, int w, int h) {
-        std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+        std::vector<unsigned char> rgb(static_cast<size_t>(w * h) * 3);
         flush_sprite_batch();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(x, 240 - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

@@ -14,7 +14,7 @@
 #include "runtime/platform/media.h"
 #include "runtime/sound/sound_slots.h"
 #include "sound_test_support.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace runtime::sound_test {
 namespace {

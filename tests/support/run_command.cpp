@@ -1,21 +1,15 @@
-// Child processes for tool tests.
+// Tool tests name their commands as shell lines; the shell merges the two outputs.
 #include "support/run_command.h"
 
-#include <sys/wait.h>
-
-#include <cstdio>
+#include "support/child_process.h"
 
 namespace test_support {
 
 CommandRun run_command(const std::string& command) {
+    const ProcessRun run = run_program("/bin/sh", {"-c", command + " 2>&1"});
     CommandRun r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.code = run.status;
+    r.out = run.out;
     return r;
 }
 

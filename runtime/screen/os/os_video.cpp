@@ -119,7 +119,7 @@ void draw_frame(VideoPlayer& p, const VideoRect& rect, int client_w, int client_
     p.scaler = sws_getCachedContext(p.scaler, w, h, static_cast<AVPixelFormat>(p.frame->format), w, h,
                                     AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (p.scaler == nullptr) return;
-    p.rgba.resize(static_cast<size_t>(w) * h * 4);
+    p.rgba.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
     uint8_t* planes[4] = {p.rgba.data(), nullptr, nullptr, nullptr};
     int strides[4] = {w * 4, 0, 0, 0};
     sws_scale(p.scaler, p.frame->data, p.frame->linesize, 0, h, planes, strides);

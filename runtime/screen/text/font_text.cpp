@@ -40,7 +40,7 @@ CellGrid grid_of(int32_t width, int32_t height) {
 void put_builtin_font(OpenGLRainbows* e, int32_t slot_number) {
     ImageBuffer picture;
     build_builtin_font(picture);
-    SpriteSlot& slot = e->sprites[slot_number];
+    SpriteSlot& slot = e->sprites[static_cast<size_t>(slot_number)];
     uint32_t texture = slot.texture;
     if (!upload_texture(picture, 0, 0, 0, 0, &texture, nullptr, false, true)) return;
     slot.texture = texture;
@@ -93,7 +93,7 @@ void get_font_size(double& width, double& height) {
     width = height = 0;
     const OpenGLRainbows* e = rainbows();
     if (!e) return;
-    const SpriteSlot& slot = e->sprites[FONT_SLOT_BASE + font_state().current_font];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(FONT_SLOT_BASE + font_state().current_font)];
     if (slot.width <= 0 || slot.height <= 0) return;
     const CellGrid g = grid_of(slot.width, slot.height);
     width = g.cell_width;
@@ -111,7 +111,7 @@ void print_number(double value, double x, double y) { print_text(number_to_text(
 void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, float y, float z) {
     if (!engine || !text || !*text || font < 0 || font >= FONT_COUNT) return;
     const int32_t slot_number = FONT_SLOT_BASE + font;
-    const SpriteSlot& slot = engine->sprites[slot_number];
+    const SpriteSlot& slot = engine->sprites[static_cast<size_t>(slot_number)];
     // An empty slot has no cells to draw from.
     if (slot.width <= 0 || slot.height <= 0 || slot.texture_width <= 0 || slot.texture_height <= 0) {
         return;
@@ -122,7 +122,8 @@ void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, 
     if (!batch.reserve(static_cast<int32_t>(length * 4))) return;
 
     const CellGrid g = grid_of(slot.width, slot.height);
-    const float dv = (static_cast<float>(slot.height) / slot.texture_height) / g.rows;
+    const float dv = (static_cast<float>(slot.height) / static_cast<float>(slot.texture_height)) /
+                     static_cast<float>(g.rows);
     const float du = (static_cast<float>(slot.width) / slot.texture_width) / 16;
     const float advance = static_cast<float>(slot.width / 16);
     float px = std::ceil(x);
@@ -131,8 +132,8 @@ void draw_text(OpenGLRainbows* engine, int32_t font, const char* text, float x, 
     for (size_t i = 0; i < length; ++i, v += 4) {
         const int cell = static_cast<unsigned char>(text[i]) % g.characters;
         const int column = cell % 16, row = cell / 16;
-        const float u_left = du * column, u_right = u_left + du;
-        const float v_low = dv * (g.rows - 1 - row), v_high = v_low + dv;
+        const float u_left = du * static_cast<float>(column), u_right = u_left + du;
+        const float v_low = dv * static_cast<float>(g.rows - 1 - row), v_high = v_low + dv;
         v[0] = {px, bottom, z, u_left, v_low};
         v[1] = {px + advance, bottom, z, u_right, v_low};
         v[2] = {px + advance, top, z, u_right, v_high};

@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/core/lifecycle.h"
 #include "runtime/gfx2d/gfx2d.h"
 #include "runtime/input/input.h"
 #include "runtime/input/input_state.h"
@@ -22,7 +21,7 @@
 #include "runtime/screen/gl_window.h"
 #include "runtime/screen/screen_state.h"
 #include "runtime/screen/text/font.h"
-#include "support/temp_dir.h"
+#include "support/runtime_fixture.h"
 
 namespace runtime::os_test {
 
@@ -31,17 +30,14 @@ constexpr int OS_SCREEN_H = 240;
 // A script that has not ended the loop after this many frames presses Escape.
 constexpr int MAX_SCRIPT_FRAMES = 600;
 
-class OsRuntime : public ::testing::Test {
+class OsRuntime : public test_support::RuntimeFixture {
 protected:
     void SetUp() override {
+        RuntimeFixture::SetUp();
         char here[1024] = {};
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
         start_folder_ = here;
-        setenv("TMPDIR", temp_.path().c_str(), 1);
         ASSERT_EQ(chdir(temp_.path().c_str()), 0);
-        reset_screen();
-        process_state() = ProcessState{};
-        gfx2d_hooks() = Gfx2dHooks{};
         ASSERT_NE(create_engine_2d(), nullptr);
         ASSERT_TRUE(create_gl_window(OS_SCREEN_W, OS_SCREEN_H, 0, 60, 0));
         set_frame_rate(500);
@@ -53,13 +49,7 @@ protected:
         script_hook_ = add_frame_hook([this] { play_step(); });
     }
     void TearDown() override {
-        remove_frame_hook(script_hook_);
-        destroy_input_state();
-        destroy_engine_2d();
-        reset_screen();
-        register_shutdown_step(ShutdownStep::MAIN_WINDOW, {});
-        gfx2d_hooks() = Gfx2dHooks{};
-        unsetenv("TMPDIR");
+        RuntimeFixture::TearDown();
         unsetenv("RUNTIME_FILE_DIALOG");
         ASSERT_EQ(chdir(start_folder_.c_str()), 0);
     }
@@ -127,7 +117,6 @@ protected:
         return getcwd(here, sizeof here) != nullptr ? here : "";
     }
 
-    test_support::TempDir temp_;
     std::string start_folder_;
     std::vector<std::function<void()>> steps_;
     size_t next_step_ = 0;

@@ -215,7 +215,7 @@ std::string make_wav(const std::string& path) {
     return path;
 }
 
-class BackgroundMediaTest : public OsRuntime {
+class BackgroundMedia : public OsRuntime {
 protected:
     void SetUp() override {
         // No sound card is needed: the dummy driver unless the caller chose one.
@@ -228,7 +228,7 @@ protected:
     }
 };
 
-TEST_F(BackgroundMediaTest, PlaysLoopingWithVolumeUntilStopped) {
+TEST_F(BackgroundMedia, PlaysLoopingWithVolumeUntilStopped) {
     const std::string wav = make_wav(temp_.file("tune.wav"));
     screen_state().paused = true;
     play_background_media(DynString(wav.c_str()));
@@ -245,7 +245,7 @@ TEST_F(BackgroundMediaTest, PlaysLoopingWithVolumeUntilStopped) {
     EXPECT_FALSE(platform::music_playing());
 }
 
-TEST_F(BackgroundMediaTest, AFileThatCannotPlayLeavesNothingPlaying) {
+TEST_F(BackgroundMedia, AFileThatCannotPlayLeavesNothingPlaying) {
     const std::string wav = make_wav(temp_.file("tune.wav"));
     play_background_media(DynString(wav.c_str()));
     ASSERT_TRUE(background_media().playing);

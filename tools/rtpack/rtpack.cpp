@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "runtime/files/archive_format.h"
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Archive building for the packer tool and the tests that make archives on the fly.
-#include "tools/packer/archive_writer.h"
+#include "tools/rtpack/archive_writer.h"
 
 #include <lzo/lzo1x.h>
 
