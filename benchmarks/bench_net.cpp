@@ -334,8 +334,7 @@ void bare_far_end(int from_parent, int to_parent) {
     p::net_start();
     uint16_t port = 0;
     int listener = p::NO_SOCKET;
-    for (port = 28000; port < 29000 && listener == p::NO_SOCKET; ++port)
-        listener = p::datagram_listen(port);
+    for (port = 28000; port < 29000 && listener == p::NO_SOCKET; ++port) listener = p::datagram_listen(port);
     --port;
     put(to_parent, &port, sizeof port);
     p::WakeUp wake;
@@ -404,8 +403,7 @@ Baseline bare_connection(double idle_ms) {
             if (i % 64 == 0) p::datagram_read(s, bytes, sizeof bytes);  // takes in acknowledgements
         }
         const bool flooded = bare_next(s, wake, bytes) > 0 && bytes[0] == 'D';
-        const double per_s =
-            flooded ? BARE_FLOOD * 1000.0 / (bench::clock_ms(CLOCK_MONOTONIC) - t0) : 0;
+        const double per_s = flooded ? BARE_FLOOD * 1000.0 / (bench::clock_ms(CLOCK_MONOTONIC) - t0) : 0;
         put_vector(to_parent, one_way);
         put(to_parent, &per_s, sizeof per_s);
         bytes[0] = 'I';
@@ -536,10 +534,9 @@ int main(int argc, char** argv) {
         "%.3f ms\n",
         session.p50, session.p99, bare.one_way_p50, bare.one_way_p99);
     std::printf("idle, busiest program over %.0f ms\n", idle_ms);
-    std::printf("  session: %.2f %% of a core   bare connection: %.2f %% of a core\n",
-                session.idle_percent, bare.idle_percent);
-    std::printf("throughput, bare connection: %.0f messages/s (%d, one way)\n", bare.flood_per_s,
-                BARE_FLOOD);
+    std::printf("  session: %.2f %% of a core   bare connection: %.2f %% of a core\n", session.idle_percent,
+                bare.idle_percent);
+    std::printf("throughput, bare connection: %.0f messages/s (%d, one way)\n", bare.flood_per_s, BARE_FLOOD);
     const bool ok = soak(c, "throughput, session flooded") && session.delivered == LATENCY_MESSAGES;
     return ok ? 0 : 1;
 }

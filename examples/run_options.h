@@ -26,8 +26,7 @@ struct RunOptions {
 
 inline RunOptions read_run_options() {
     RunOptions options;
-    const std::vector<std::string> words =
-        runtime::split_command_line(runtime::get_command_line().text_of());
+    const std::vector<std::string> words = runtime::split_command_line(runtime::get_command_line().text_of());
     for (size_t i = 0; i < words.size(); ++i) {
         const bool has_value = i + 1 < words.size();
         if (words[i] == "--frames" && has_value) {

@@ -21,8 +21,7 @@ public:
     std::vector<size_t> text_only;
 };
 
-void check_conversion(const std::string& path, const app::ReadOutcome& read,
-                      const SortedEntries& sink) {
+void check_conversion(const std::string& path, const app::ReadOutcome& read, const SortedEntries& sink) {
     const std::string folder = fuzz::scratch_folder() + "/out";
     std::filesystem::create_directory(folder);
     const app::ConversionResult result = app::convert_map(path, folder);
@@ -44,16 +43,14 @@ void check_conversion(const std::string& path, const app::ReadOutcome& read,
     for (size_t i = 0; i < sink.entries.size(); ++i) {
         const std::string& entry = sink.entries[i];
         text += entry + "\r\n";
-        const bool alone =
-            next_text_only < sink.text_only.size() && sink.text_only[next_text_only] == i;
+        const bool alone = next_text_only < sink.text_only.size() && sink.text_only[next_text_only] == i;
         if (alone) ++next_text_only;
         if (alone || !app::entry_has_word(entry)) continue;
         const uint16_t word = app::entry_word(entry);
         words.push_back(static_cast<char>(word & 0xFF));
         words.push_back(static_cast<char>(word >> 8));
     }
-    fuzz::require(fuzz::file_content(result.outputs.text_path) == text,
-                  "the text output holds the entries");
+    fuzz::require(fuzz::file_content(result.outputs.text_path) == text, "the text output holds the entries");
     fuzz::require(fuzz::file_content(result.outputs.binary_path) == words,
                   "the binary output holds their words");
     std::filesystem::remove(result.outputs.text_path);

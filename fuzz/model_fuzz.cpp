@@ -59,14 +59,13 @@ void check_mesh(std::span<const uint8_t> bytes) {
             fuzz::require(p.normal < NORMAL_COUNT && p.colour < mesh.colours.size(), "indices inside their tables");
         }
     }
-    fuzz::require(
-        total <= MAX_MESH_VERTICES && (binary || total <= text_vertex_budget(bytes.size())),
-        "vertices within the limit");
+    fuzz::require(total <= MAX_MESH_VERTICES && (binary || total <= text_vertex_budget(bytes.size())),
+                  "vertices within the limit");
 
     std::vector<uint8_t> written;
-    fuzz::require(write_ddd_binary(mesh, written) ==
-                      (!mesh.frames.empty() && !mesh.frames[0].packed_vertices.empty()),
-                  "a mesh with a first frame of vertices is written");
+    fuzz::require(
+        write_ddd_binary(mesh, written) == (!mesh.frames.empty() && !mesh.frames[0].packed_vertices.empty()),
+        "a mesh with a first frame of vertices is written");
     if (!written.empty()) {
         fuzz::require(!binary || (written.size() <= bytes.size() && same_bits(written.data(), bytes.data(), written.size())),
                       "the writer gives back the bytes the reader took");
@@ -80,17 +79,15 @@ void check_mesh(std::span<const uint8_t> bytes) {
                   "whole triangles with a neighbour slot per edge");
     for (const MeshFrame& frame : mesh.frames) {
         fuzz::require(frame.vertices.size() == frame.packed_vertices.size(), "every vertex expanded");
-        fuzz::require(
-            frame.triangle_indices % 3 == 0 && frame.triangle_indices <= mesh.triangles.size(),
-            "a frame holds whole triangles of the list");
+        fuzz::require(frame.triangle_indices % 3 == 0 && frame.triangle_indices <= mesh.triangles.size(),
+                      "a frame holds whole triangles of the list");
         for (size_t i = 0; i < frame.triangle_indices; ++i) {
             fuzz::require(mesh.triangles[i] < frame.vertices.size(),
                           "a frame holds the corners of its triangles");
         }
         fuzz::require(
             frame.triangle_indices == mesh.triangles.size() ||
-                std::max({mesh.triangles[frame.triangle_indices],
-                          mesh.triangles[frame.triangle_indices + 1],
+                std::max({mesh.triangles[frame.triangle_indices], mesh.triangles[frame.triangle_indices + 1],
                           mesh.triangles[frame.triangle_indices + 2]}) >= frame.vertices.size(),
             "a frame holds every triangle it has the corners of");
     }
@@ -125,9 +122,7 @@ WorldDescription looked_up(std::span<const uint8_t> bytes, const std::string& fo
     const auto whole = [&](const char* section, const std::string& key) {
         return std::atoll(text(section, key).c_str());
     };
-    const auto count = [&](const char* section) {
-        return std::max<int64_t>(whole(section, "count"), 0);
-    };
+    const auto count = [&](const char* section) { return std::max<int64_t>(whole(section, "count"), 0); };
     WorldDescription world;
     for (int64_t i = 1; i <= count("textures"); ++i) {
         const std::string name = text("textures", std::to_string(i));

@@ -84,8 +84,7 @@ void draw_playfield(Level& level) {
         for (int y = 0; y < level.cells.size1; ++y)
             for (int x = 0; x < level.cells.size0; ++x) {
                 const double tile = element(level.cells, x, y, layer);
-                if (tile > 0)
-                    draw_sprite_frame(TILES, tile - 1, x * level.tile_w, TOP + y * level.tile_h);
+                if (tile > 0) draw_sprite_frame(TILES, tile - 1, x * level.tile_w, TOP + y * level.tile_h);
             }
 }
 

@@ -75,9 +75,8 @@ void news_main() {
     const bool fresh = download_url_to_file(url.c_str(), file.c_str()) == 1;
     const int status = static_cast<int>(download_status());
     const std::vector<std::string> lines = read_news(file);
-    const std::string title =
-        fresh ? "News (status " + std::to_string(status) + ")"
-              : "Kept news (download failed, status " + std::to_string(status) + ")";
+    const std::string title = fresh ? "News (status " + std::to_string(status) + ")"
+                                    : "Kept news (download failed, status " + std::to_string(status) + ")";
     std::printf("%s: %zu lines\n", fresh ? "fetched" : "kept", lines.size());
     std::fflush(stdout);
 

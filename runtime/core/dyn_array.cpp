@@ -269,9 +269,8 @@ void dimension(DynArray<T>& a, double d0, double d1, double d2, double d3) {
     int32_t s0 = size_from(d0), s1 = size_from(d1), s2 = size_from(d2), s3 = size_from(d3);
     double count = static_cast<double>(s0) * (s1 ? s1 : 1) * (s2 ? s2 : 1) * (s3 ? s3 : 1);
     if (count > MAX_ELEMENTS)
-        error_stop(STOP_RANGE, "dimension (" + shown(d0) + ", " + shown(d1) + ", " + shown(d2) +
-                                   ", " + shown(d3) + "): " + shown(count) +
-                                   " elements, more than an array holds");
+        error_stop(STOP_RANGE, "dimension (" + shown(d0) + ", " + shown(d1) + ", " + shown(d2) + ", " +
+                                   shown(d3) + "): " + shown(count) + " elements, more than an array holds");
     auto m = static_cast<int64_t>(count);
     int32_t needed = capacity_for<T>(m);
 
@@ -321,8 +320,7 @@ T& element(DynArray<T>& a, double i0, double i1, double i2, double i3) {
         !index_ok(i3, a.size3, a.size3 != 0)) {
         const double indices[4] = {i0, i1, i2, i3};
         error_stop(STOP_INDEX, "array index out of range: element " +
-                                   shown_indices(a.dimension_count, indices) + " of " +
-                                   shown_shape(a));
+                                   shown_indices(a.dimension_count, indices) + " of " + shown_shape(a));
     }
     int64_t place = static_cast<int64_t>(i0) + static_cast<int64_t>(i1) * a.stride1 +
                     static_cast<int64_t>(i2) * a.stride2 + static_cast<int64_t>(i3) * a.stride3;

@@ -180,8 +180,8 @@ int runtime_main(const std::string& command_line_tail, int show_command, Initial
     end_program();
 }
 
-int program_entry(int argc, const char* const* argv, Initialiser initialise,
-                  ApplicationMain application, const char* title) {
+int program_entry(int argc, const char* const* argv, Initialiser initialise, ApplicationMain application,
+                  const char* title) {
     std::string tail = find_command_line_tail(build_command_line(argc, argv));
     return runtime_main(tail, SHOW_DEFAULT, initialise, application, title);
 }

@@ -89,8 +89,8 @@ int runtime_main(const std::string& command_line_tail, int show_command, Initial
 void minimal_initialise(const char* command_text, int show_command, const char* title);
 // OS entry: builds the command line from argv, finds the tail, calls runtime_main; the
 // window is titled `title` (a null title counts as DEFAULT_TITLE).
-int program_entry(int argc, const char* const* argv, Initialiser initialise,
-                  ApplicationMain application, const char* title = DEFAULT_TITLE);
+int program_entry(int argc, const char* const* argv, Initialiser initialise, ApplicationMain application,
+                  const char* title = DEFAULT_TITLE);
 
 DynString get_command_line();
 // The folder the program was started from ("/"-separated, no trailing "/"); start-up

@@ -38,8 +38,8 @@ std::string about(const char* command, double channel, const FileChannel& ch) {
 // A channel number outside 0..7 is a programming error: stop code 7.
 FileChannel& channel_at(double channel, const char* command) {
     if (!(channel > -1.0 && channel < CHANNEL_COUNT))
-        error_stop(STOP_RANGE, std::string(command) + ": channel " + shown_number(channel) +
-                                   " is outside 0 to 7");
+        error_stop(STOP_RANGE,
+                   std::string(command) + ": channel " + shown_number(channel) + " is outside 0 to 7");
     return file_channel_table().channels[static_cast<size_t>(static_cast<int>(channel))];
 }
 
@@ -154,12 +154,11 @@ FileChannel& readable_channel(double channel, const char* command) {
 }
 
 // The fixed-size reads: `position` moves first, then exactly n bytes or stop code 3.
-[[noreturn]] void short_read(const char* command, double channel, const FileChannel& ch,
-                             size_t wanted) {
-    error_stop(STOP_FILE, about(command, channel, ch) +
-                              (ch.for_writing ? " is open for writing"
-                                              : ": the file ends before " + std::to_string(wanted) +
-                                                    " more bytes"));
+[[noreturn]] void short_read(const char* command, double channel, const FileChannel& ch, size_t wanted) {
+    error_stop(STOP_FILE,
+               about(command, channel, ch) +
+                   (ch.for_writing ? " is open for writing"
+                                   : ": the file ends before " + std::to_string(wanted) + " more bytes"));
 }
 
 void read_exact(double channel, void* into, size_t n, const char* command) {
@@ -190,8 +189,8 @@ void write_exact(double channel, const void* bytes, size_t n, const char* comman
     FileChannel& ch = channel_at(channel, command);
     if (!ch.handle.is_open()) error_stop(STOP_FILE, about(command, channel, ch) + " is not open");
     if (!platform::write_all(ch.handle, bytes, n))
-        error_stop(STOP_FILE, about(command, channel, ch) + ": cannot write " + std::to_string(n) +
-                                  " bytes" + (ch.for_writing ? "" : " (open for reading)"));
+        error_stop(STOP_FILE, about(command, channel, ch) + ": cannot write " + std::to_string(n) + " bytes" +
+                                  (ch.for_writing ? "" : " (open for reading)"));
 }
 
 }  // namespace
@@ -296,9 +295,9 @@ void read_line(double channel, DynString& text) {
     if (r.status == LineStatus::NOTHING_LEFT || r.status == LineStatus::FAILED) {
         line[0] = 0;
         text.recount_length();
-        error_stop(STOP_FILE, about("read_line", channel, ch) + (r.status == LineStatus::FAILED
-                                                                     ? ": the system cannot read it"
-                                                                     : ": no line left"));
+        error_stop(STOP_FILE,
+                   about("read_line", channel, ch) +
+                       (r.status == LineStatus::FAILED ? ": the system cannot read it" : ": no line left"));
     }
     text.recount_length();
 }
@@ -332,8 +331,7 @@ void write_double(double channel, double value) {
 }
 
 void write_text(double channel, const DynString& text) {
-    write_exact(channel, text.buffer, text.length > 0 ? static_cast<size_t>(text.length) : 0,
-                "write_text");
+    write_exact(channel, text.buffer, text.length > 0 ? static_cast<size_t>(text.length) : 0, "write_text");
 }
 
 void write_line(double channel, const DynString& text) {

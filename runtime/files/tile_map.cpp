@@ -29,8 +29,7 @@ uint16_t word_at(std::span<const uint8_t> bytes, size_t index) {
 // bytes; false (with the reason in map.error) when that length cannot hold the map.
 bool read_header(std::span<const uint8_t> bytes, uint64_t file_length, TileMapData& map) {
     if (bytes.size() < TILE_MAP_HEADER_WORDS * 2) {
-        map.error =
-            "shorter than its " + std::to_string(TILE_MAP_HEADER_WORDS * 2) + "-byte header";
+        map.error = "shorter than its " + std::to_string(TILE_MAP_HEADER_WORDS * 2) + "-byte header";
         return false;
     }
     map.width = word_at(bytes, 0);
@@ -38,8 +37,8 @@ bool read_header(std::span<const uint8_t> bytes, uint64_t file_length, TileMapDa
     map.tile_width = word_at(bytes, 2);
     map.tile_height = word_at(bytes, 3);
     map.layers = word_at(bytes, 4);
-    const std::string shape = std::to_string(map.width) + " x " + std::to_string(map.height) +
-                              " x " + std::to_string(map.layers);
+    const std::string shape =
+        std::to_string(map.width) + " x " + std::to_string(map.height) + " x " + std::to_string(map.layers);
     if (map.width == 0 || map.height == 0 || map.layers == 0) {
         map.error = "a map of " + shape + " cells holds nothing";
         return false;
@@ -48,8 +47,8 @@ bool read_header(std::span<const uint8_t> bytes, uint64_t file_length, TileMapDa
     const uint64_t count = static_cast<uint64_t>(map.width) * static_cast<uint64_t>(map.height) *
                            static_cast<uint64_t>(map.layers);
     if (count > TILE_MAP_CELL_LIMIT) {
-        map.error = shape + " cells are more than the " + std::to_string(TILE_MAP_CELL_LIMIT) +
-                    " a map may have";
+        map.error =
+            shape + " cells are more than the " + std::to_string(TILE_MAP_CELL_LIMIT) + " a map may have";
         return false;
     }
     const uint64_t expected = (TILE_MAP_HEADER_WORDS + count) * 2;
@@ -67,8 +66,7 @@ TileMapData parse_tile_map(std::span<const uint8_t> bytes) {
     TileMapData map;
     if (!read_header(bytes, bytes.size(), map)) return map;
     map.cells.resize(bytes.size() / 2 - TILE_MAP_HEADER_WORDS);
-    for (size_t i = 0; i < map.cells.size(); ++i)
-        map.cells[i] = word_at(bytes, TILE_MAP_HEADER_WORDS + i);
+    for (size_t i = 0; i < map.cells.size(); ++i) map.cells[i] = word_at(bytes, TILE_MAP_HEADER_WORDS + i);
     return map;
 }
 
@@ -77,8 +75,7 @@ double load_tile_map(const char* file, DynArray<double>& cells) {
     const std::string requested = file != nullptr ? file : "";
     char path[ARCHIVE_PATH_SIZE] = {};
     std::ifstream in;
-    if (resolve_packed_name(requested.c_str(), path) != 0)
-        in.open(path, std::ios::binary | std::ios::ate);
+    if (resolve_packed_name(requested.c_str(), path) != 0) in.open(path, std::ios::binary | std::ios::ate);
     const std::streamoff length = in ? static_cast<std::streamoff>(in.tellg()) : -1;
     if (length < 0) {
         append_error_log(("load_tile_map: cannot read \"" + requested + "\"").c_str());

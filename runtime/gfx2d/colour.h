@@ -9,9 +9,7 @@ namespace runtime {
 // The colour value of red, green and blue, each 0..255 (clamped, fractions dropped).
 constexpr double rgb(double red, double green, double blue) {
     // NaN fails the first comparison and counts as 0.
-    auto channel = [](double v) {
-        return static_cast<uint32_t>(v >= 0 ? (v <= 255 ? v : 255) : 0);
-    };
+    auto channel = [](double v) { return static_cast<uint32_t>(v >= 0 ? (v <= 255 ? v : 255) : 0); };
     return static_cast<double>(channel(red) | channel(green) << 8 | channel(blue) << 16);
 }
 

@@ -239,8 +239,7 @@ DddStatus read_text_body(TokenReader& in, MeshObjectX& mesh, int64_t budget) {
 
     int64_t frame_count = 0;
     if (!in.integer(frame_count, 0, INT_LIMIT) || !in.could_hold(frame_count, 1)) return DddStatus::READ_ERROR;
-    if (frame_count > MAX_MESH_FRAMES ||
-        frame_count * static_cast<int64_t>(corners.size()) > budget) {
+    if (frame_count > MAX_MESH_FRAMES || frame_count * static_cast<int64_t>(corners.size()) > budget) {
         return DddStatus::MALLOC_ERROR;
     }
     const int64_t numbers_per_vertex = has_normals ? 6 : 3;
@@ -302,24 +301,20 @@ DddStatus run_reader(Body body, Reader& reader, MeshObjectX& mesh, int64_t budge
 }  // namespace
 
 int64_t text_vertex_budget(size_t bytes) {
-    return std::max<int64_t>(TEXT_VERTEX_FLOOR,
-                             static_cast<int64_t>(bytes / TEXT_BYTES_PER_VERTEX));
+    return std::max<int64_t>(TEXT_VERTEX_FLOOR, static_cast<int64_t>(bytes / TEXT_BYTES_PER_VERTEX));
 }
 
-DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh,
-                          int64_t vertex_budget) {
+DddStatus read_ddd_binary(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget) {
     ByteCursor in(bytes);
     return run_reader(read_binary_body, in, mesh, vertex_budget);
 }
 
 DddStatus read_ddd_text(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget) {
     TokenReader in(bytes);
-    return run_reader(read_text_body, in, mesh,
-                      std::min(vertex_budget, text_vertex_budget(bytes.size())));
+    return run_reader(read_text_body, in, mesh, std::min(vertex_budget, text_vertex_budget(bytes.size())));
 }
 
-DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh,
-                          int64_t vertex_budget) {
+DddStatus read_mesh_bytes(std::span<const uint8_t> bytes, MeshObjectX& mesh, int64_t vertex_budget) {
     ByteCursor probe(bytes);
     int32_t magic = 0;
     if (probe.i32(magic) && magic == DDD_MAGIC) return read_ddd_binary(bytes, mesh, vertex_budget);
@@ -334,9 +329,7 @@ bool write_ddd_binary(const MeshObjectX& mesh, std::vector<uint8_t>& out) {
         return mesh.separators ? std::min(mesh.held_indices(f), mesh.triangles.size())
                                : mesh.frames[f].packed_vertices.size();
     };
-    const auto vertex_of = [&](size_t i) {
-        return mesh.separators ? size_t{mesh.triangles[i]} : i;
-    };
+    const auto vertex_of = [&](size_t i) { return mesh.separators ? size_t{mesh.triangles[i]} : i; };
     if (mesh.frames.empty() || static_cast<int64_t>(mesh.frames.size()) > MAX_MESH_FRAMES ||
         mesh.colours.size() > 0x7FFFFFFF || written(0) == 0) {
         return false;

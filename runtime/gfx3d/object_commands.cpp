@@ -49,8 +49,7 @@ bool read_whole_file(const std::string& file_name, std::vector<uint8_t>& bytes) 
 
 int64_t vertex_count(const MeshObjectX& mesh) {
     int64_t total = 0;
-    for (const MeshFrame& frame : mesh.frames)
-        total += static_cast<int64_t>(frame.packed_vertices.size());
+    for (const MeshFrame& frame : mesh.frames) total += static_cast<int64_t>(frame.packed_vertices.size());
     return total;
 }
 
@@ -86,8 +85,7 @@ bool load_world(std::span<const uint8_t> bytes, const std::string& file_name, Ob
         current = m.file;
         std::vector<uint8_t> mesh_bytes;
         auto mesh = std::make_unique<MeshObjectX>();
-        if (!read_whole_file(m.file, mesh_bytes) ||
-            !read_mesh_file(m.file, mesh_bytes, *mesh, budget))
+        if (!read_whole_file(m.file, mesh_bytes) || !read_mesh_file(m.file, mesh_bytes, *mesh, budget))
             return false;
         budget -= vertex_count(*mesh);
         mesh->texture_a = m.texture_a;
@@ -99,8 +97,7 @@ bool load_world(std::span<const uint8_t> bytes, const std::string& file_name, Ob
         slot.meshes[i]->build();
     }
     current = file_name;
-    for (const std::string& texture : world.textures)
-        slot.textures.push_back(load_world_texture(texture));
+    for (const std::string& texture : world.textures) slot.textures.push_back(load_world_texture(texture));
     slot.texture_count = static_cast<int32_t>(slot.textures.size());
     slot.mesh_count = static_cast<int32_t>(slot.meshes.size());
     slot.loaded = true;
@@ -213,8 +210,7 @@ void end_object() {
         if (table.building_vertices.size() > 2) {
             mesh.separators = true;
             pack_frame(mesh, table.building_vertices);
-            table.building_vertices =
-                std::vector<MeshVertex>();  // packed: freed before the mesh grows
+            table.building_vertices = std::vector<MeshVertex>();  // packed: freed before the mesh grows
             // Built vertices carry no normals: they come from the triangles, in the
             // chosen mode (flat when smoothing is off).
             mesh.build();

@@ -105,16 +105,15 @@ void draw_mesh(MeshObjectX& mesh, const FramePair& pair, bool shader) {
     const platform::GlExtensions& ext = platform::gl_extensions();
     if (pair.w == 0.0) {
         if (!ext.has_buffer_objects()) {
-            draw_arrays(count, reinterpret_cast<const char*>(v.vertices.data()),
-                        mesh.triangles.data(), shader);
+            draw_arrays(count, reinterpret_cast<const char*>(v.vertices.data()), mesh.triangles.data(),
+                        shader);
             return;
         }
         if (mesh.buffers_stale || !mesh.vertex_buffer) upload_buffers(mesh);
         ext.glBindBufferARB(GL_ARRAY_BUFFER_ARB, mesh.vertex_buffer);
         ext.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, mesh.index_buffer);
         const char* start = nullptr;
-        draw_arrays(count,
-                    start + mesh.frame_starts[static_cast<size_t>(pair.v)] * sizeof(MeshVertex),
+        draw_arrays(count, start + mesh.frame_starts[static_cast<size_t>(pair.v)] * sizeof(MeshVertex),
                     nullptr, shader);
         ext.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
         ext.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
@@ -122,8 +121,7 @@ void draw_mesh(MeshObjectX& mesh, const FramePair& pair, bool shader) {
     }
     std::vector<MeshVertex> blended;
     blend_frames(mesh, pair, blended);
-    draw_arrays(count, reinterpret_cast<const char*>(blended.data()), mesh.triangles.data(),
-                shader);
+    draw_arrays(count, reinterpret_cast<const char*>(blended.data()), mesh.triangles.data(), shader);
 }
 
 // The mesh's shadow volume for the scene's shadow pass, in the mesh's own space.
@@ -202,8 +200,8 @@ void blend_frames(const MeshObjectX& mesh, const FramePair& pair, std::vector<Me
     }
 }
 
-void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices,
-                  const float light[3], size_t indices, std::vector<uint8_t>& flags) {
+void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices, const float light[3],
+                  size_t indices, std::vector<uint8_t>& flags) {
     const std::vector<uint32_t>& t = mesh.triangles;
     const size_t count = std::min(indices, t.size()) / 3;
     const Vec3 l = Vec3::of(light);
@@ -274,8 +272,7 @@ void draw_object(double object, double frame_from, double frame_to, double t, do
                 draw_mesh_shadow(mesh, pair, light);
                 continue;
             }
-            if (slot.is_world)
-                bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
+            if (slot.is_world) bind_sprite(mesh.texture_a, mesh.texture_b, false, slot.textures.data());
             draw_mesh(mesh, pair, scene->current_shader >= 0);
         } catch (const std::bad_alloc&) {
             continue;

@@ -25,7 +25,7 @@ void blend_frames(const MeshObjectX& mesh, const FramePair& pair, std::vector<Me
 // Per triangle: whether it faces the light, and which of its edges outline the shadow
 // (it faces the light and the triangle across does not, or nothing is across).
 // Only the first `indices` entries of the triangle list count (what both frames hold).
-void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices,
-                  const float light[3], size_t indices, std::vector<uint8_t>& flags);
+void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertices, const float light[3],
+                  size_t indices, std::vector<uint8_t>& flags);
 
 }  // namespace runtime

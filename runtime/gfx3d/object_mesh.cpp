@@ -48,8 +48,7 @@ namespace {
 
 // Runs of vertices between markers become triangles: plain lists before any marker and
 // after LIST_MARKER, strips after STRIP_MARKER, fans after FAN_MARKER.
-void collect_triangles(const std::vector<MeshVertex>& vertices, bool separators,
-                       std::vector<uint32_t>& out) {
+void collect_triangles(const std::vector<MeshVertex>& vertices, bool separators, std::vector<uint32_t>& out) {
     out.clear();
     uint32_t kind = LIST_MARKER;
     std::vector<uint32_t> run;
@@ -157,8 +156,7 @@ void MeshObjectX::compute_bounds() {
         const Vec3 centre = n ? sum * (1.0 / static_cast<double>(n)) : Vec3{};
         double radius = 0;
         for (const MeshVertex& v : frame.vertices) {
-            if (drawn(v))
-                radius = std::max(radius, object_detail::length_of(Vec3::of(v.position) - centre));
+            if (drawn(v)) radius = std::max(radius, object_detail::length_of(Vec3::of(v.position) - centre));
         }
         object_detail::store(centre, frame.bound_centre);
         frame.bound_radius = static_cast<float>(radius);

@@ -19,8 +19,7 @@ namespace {
 int32_t object_index(double object) {
     if (std::isnan(object) || object <= -1.0 || object >= OBJECT_COUNT) {
         char text[80];
-        std::snprintf(text, sizeof text, "3D object %.10g is outside 0 to %d", object,
-                      OBJECT_COUNT - 1);
+        std::snprintf(text, sizeof text, "3D object %.10g is outside 0 to %d", object, OBJECT_COUNT - 1);
         error_stop(STOP_INDEX, text);
     }
     return static_cast<int32_t>(object);

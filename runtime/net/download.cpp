@@ -80,8 +80,7 @@ private:
 
 double download_to_file(const DynString& host, const DynString& path, double port,
                         const DynString& file) {
-    if (download_detail::has_line_breaks_or_zeros(host) ||
-        download_detail::has_line_breaks_or_zeros(path))
+    if (download_detail::has_line_breaks_or_zeros(host) || download_detail::has_line_breaks_or_zeros(path))
         return 0;
     char buffer[BUFFER_SIZE];
     const int request_size =
@@ -105,9 +104,7 @@ double download_to_file(const DynString& host, const DynString& path, double por
     for (;;) {
         const long n =
             platform::stream_read(connection.socket, buffer, sizeof buffer - 1, deadline.left_ms());
-        if (n < 0)
-            return platform::net_last_error() == platform::NetError::PEER_CLOSED ? body.finish()
-                                                                                 : 0;
+        if (n < 0) return platform::net_last_error() == platform::NetError::PEER_CLOSED ? body.finish() : 0;
         const std::span<const uint8_t> chunk(reinterpret_cast<const uint8_t*>(buffer),
                                              static_cast<size_t>(n));
         const bool in_header = !header.ended();

@@ -93,8 +93,7 @@ double download_url_to_file(const DynString& url, const DynString& file) {
     download_detail::DownloadSettings& settings = download_settings();
     settings.last_status = 0;
     const Deadline deadline(settings.timeout_ms);
-    if (!names_its_scheme(url.text_of()) || download_detail::has_line_breaks_or_zeros(url) ||
-        !curl_ready())
+    if (!names_its_scheme(url.text_of()) || download_detail::has_line_breaks_or_zeros(url) || !curl_ready())
         return 0;
     char name[platform::NAME_BUFFER_SIZE];
     if (!platform::to_system_name(file.text_of(), name)) return 0;

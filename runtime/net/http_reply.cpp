@@ -35,9 +35,8 @@ std::string_view trimmed(std::string_view s) {
 }
 
 bool names_content_length(std::string_view name) {
-    return std::equal(
-        name.begin(), name.end(), CONTENT_LENGTH.begin(), CONTENT_LENGTH.end(),
-        [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    return std::equal(name.begin(), name.end(), CONTENT_LENGTH.begin(), CONTENT_LENGTH.end(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
 
 // A decimal number of at most 64 bits, digits only.
@@ -66,8 +65,7 @@ DeclaredLength declared_length(std::string_view header, uint64_t& bytes) {
             header.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
         at = end;
         const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !names_content_length(line.substr(0, colon)))
-            continue;
+        if (colon == std::string_view::npos || !names_content_length(line.substr(0, colon))) continue;
         uint64_t value = 0;
         if (!parse_bytes(trimmed(line.substr(colon + 1)), value)) return DeclaredLength::INVALID;
         if (found == DeclaredLength::BYTES && value != bytes) return DeclaredLength::INVALID;

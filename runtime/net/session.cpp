@@ -78,8 +78,7 @@ int32_t request_id(NetSession& s) {
 
 // Takes the reply to this request (same type, addressed to the asker, a name for the id
 // asked) if it is there.
-std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker,
-                                const std::string& payload) {
+std::optional<Frame> take_reply(NetSession& s, uint8_t type, int32_t asker, const std::string& payload) {
     for (auto it = s.replies.begin(); it != s.replies.end(); ++it) {
         int32_t asked = 0;
         int32_t named = 0;
@@ -113,8 +112,7 @@ std::optional<Frame> make_request(NetSession& s, uint8_t type, std::string paylo
             if (poll == POLLS) {
                 // The host answers every request in order, so the next reply of its kind
                 // is this request's: drop it when it comes.
-                if (type >= FRAME_COUNT && type <= FRAME_GREETING)
-                    ++s.late_replies[type - FRAME_COUNT];
+                if (type >= FRAME_COUNT && type <= FRAME_GREETING) ++s.late_replies[type - FRAME_COUNT];
                 return std::nullopt;
             }
         }

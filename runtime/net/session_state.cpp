@@ -101,8 +101,7 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
         PlayerRecord* p = frame.target >= 0 ? find_player(s.local_players, frame.target) : nullptr;
         const size_t cost = frame.payload.size() + PLAYER_QUEUE_OVERHEAD;
         // A text net_receive would give as "" cannot be told from no message.
-        if (p == nullptr || payload_text(frame).empty() ||
-            p->queued_bytes + cost > PLAYER_QUEUE_LIMIT)
+        if (p == nullptr || payload_text(frame).empty() || p->queued_bytes + cost > PLAYER_QUEUE_LIMIT)
             return;
         p->queued_bytes += cost;
         p->queue.push_back(std::move(frame));
@@ -119,8 +118,7 @@ void take_from_host(NetSession& s, Frame& frame, std::vector<OutgoingFrame>& out
             }
             if (it->id == PLAYER_GIVEN_UP && it->registration_sent) {
                 // Its program gave up waiting: the host must not keep the player.
-                if (!refused)
-                    out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
+                if (!refused) out.push_back({s.client_socket, make_frame(FRAME_LEAVE, 0, frame.target)});
                 s.local_players.erase(it);
                 return;
             }
@@ -166,8 +164,7 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
             // without a name.
             if (!read_int_payload(frame, argument)) return;
             const PlayerRecord* p = find_player(s.remote_players, argument);
-            reply.payload =
-                name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
+            reply.payload = name_payload(p != nullptr && !p->hidden ? p->name : std::string(), argument);
             break;
         }
         case FRAME_GREETING:
@@ -184,9 +181,9 @@ void answer_request(NetSession& s, const Frame& frame, int socket, std::vector<O
 void route(NetSession& s, ReceivedFrame& r, std::vector<OutgoingFrame>& out) {
     Frame& frame = r.frame;
     if (frame.type == FRAME_REGISTER) {
-        const auto on_connection = static_cast<size_t>(
-            std::count_if(s.remote_players.begin(), s.remote_players.end(),
-                          [&](const PlayerRecord& p) { return p.socket == r.source; }));
+        const auto on_connection =
+            static_cast<size_t>(std::count_if(s.remote_players.begin(), s.remote_players.end(),
+                                              [&](const PlayerRecord& p) { return p.socket == r.source; }));
         if (frame.target != 0 || s.remote_players.size() >= MAX_REMOTE_PLAYERS ||
             on_connection >= PLAYERS_PER_CONNECTION) {
             out.push_back({r.source, make_frame(FRAME_PLAYER_ID, -1, 0)});
@@ -286,9 +283,7 @@ void handle_frames(NetSession& s, std::vector<ReceivedFrame>& got, const std::ve
         s.remote_players.remove_if([&](const PlayerRecord& p) { return p.socket == socket; });
 }
 
-std::string name_payload(const std::string& name, int32_t id) {
-    return name + '\0' + int_payload(id);
-}
+std::string name_payload(const std::string& name, int32_t id) { return name + '\0' + int_payload(id); }
 
 bool name_reply_id(const Frame& reply, int32_t& id) {
     const std::string name = payload_text(reply);

@@ -13,8 +13,7 @@ TEST(ListenerList, AddRemoveAndCallInAnyOrder) {
     std::string told;
     ListenerList<char> list;
     int ids[4];
-    for (int i = 0; i < 4; ++i)
-        ids[i] = list.add([&told, i](char c) { told += std::to_string(i) + c; });
+    for (int i = 0; i < 4; ++i) ids[i] = list.add([&told, i](char c) { told += std::to_string(i) + c; });
     list.call('a');
     list.remove(ids[1]);
     list.remove(ids[1]);  // twice: nothing more

@@ -24,8 +24,7 @@ std::vector<int> text_words(const std::string& path) {
     std::ifstream in(path);
     std::vector<int> words;
     for (std::string line; std::getline(in, line);)
-        if (line.find('<') == std::string::npos)
-            words.push_back(static_cast<int>(std::stoll(line) & 0xFFFF));
+        if (line.find('<') == std::string::npos) words.push_back(static_cast<int>(std::stoll(line) & 0xFFFF));
     return words;
 }
 
@@ -48,9 +47,8 @@ TEST_F(FilesTest, TileMapsOfTheConverterReadAsItsTextSays) {
     for (const auto& [name, layers] : cases) {
         SCOPED_TRACE(name);
         DynArray<double> cells;
-        ASSERT_EQ(
-            runtime::load_tile_map(golden(std::string(name) + "/expected.pyxm").c_str(), cells),
-            layers);
+        ASSERT_EQ(runtime::load_tile_map(golden(std::string(name) + "/expected.pyxm").c_str(), cells),
+                  layers);
         if (layers == 0) {
             EXPECT_EQ(cells.elements, nullptr);
             EXPECT_EQ(runtime::tile_map_tile_width(), 0);
@@ -99,8 +97,7 @@ TEST_F(FilesTest, DamagedTileMapsChangeNothingAndAreLogged) {
     DynArray<double> cells;
     runtime::delete_error_log();
     EXPECT_EQ(runtime::load_tile_map(path("map.pyxm").c_str(), cells), 0);
-    EXPECT_NE(test_support::read_file(runtime::error_log_path())
-                  .find("need 33554442 bytes, the file has 12"),
+    EXPECT_NE(test_support::read_file(runtime::error_log_path()).find("need 33554442 bytes, the file has 12"),
               std::string::npos);
     EXPECT_EQ(runtime::load_tile_map(path("missing.pyxm").c_str(), cells), 0);
     EXPECT_NE(test_support::read_file(runtime::error_log_path()).find("load_tile_map: cannot read"),

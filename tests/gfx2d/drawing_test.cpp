@@ -504,8 +504,7 @@ TEST_F(Primitives, RgbIsTheColourTheFrameShows) {
     const struct {
         double r, g, b;
         uint8_t red, green, blue;
-    } cases[] = {
-        {255, 128, 0, 255, 128, 0}, {32, 128, 255, 32, 128, 255}, {300, -5, 7.9, 255, 0, 7}};
+    } cases[] = {{255, 128, 0, 255, 128, 0}, {32, 128, 255, 32, 128, 255}, {300, -5, 7.9, 255, 0, 7}};
     for (const auto& c : cases) {
         fill_rect(0, 0, 4, 4, rgb(c.r, c.g, c.b));
         uint8_t p[3] = {};

@@ -221,20 +221,16 @@ TEST(DddLimits, VerticesFramesAndCornersUpToTheLimitLoad) {
         {"binary, all vertices", frames_of({half, half}), DddStatus::OK},
         {"binary, one vertex more", frames_of({half, half + 1}), DddStatus::MALLOC_ERROR},
         {"binary, all frames", frames_of(std::vector<uint32_t>(frames, 0)), DddStatus::OK},
-        {"binary, one frame more", frames_of(std::vector<uint32_t>(frames + 1, 0)),
-         DddStatus::MALLOC_ERROR},
+        {"binary, one frame more", frames_of(std::vector<uint32_t>(frames + 1, 0)), DddStatus::MALLOC_ERROR},
         {"text, all frames", bytes_of(empty_frames(frames)), DddStatus::OK},
         {"text, one frame more", bytes_of(empty_frames(frames + 1)), DddStatus::MALLOC_ERROR},
         // Text expands to one vertex per 4 bytes of it, and at least 65,536.
         {"text, the floor", bytes_of(fan(65536 / 3 + 2)), DddStatus::OK},
-        {"text, one triangle past the floor", bytes_of(fan(65536 / 3 + 3)),
-         DddStatus::MALLOC_ERROR},
+        {"text, one triangle past the floor", bytes_of(fan(65536 / 3 + 3)), DddStatus::MALLOC_ERROR},
         {"text, 90,000 corners in 360,000 bytes",
-         bytes_of(fan(30002) + "#" + std::string(360000 - fan(30002).size() - 1, 'x')),
-         DddStatus::OK},
+         bytes_of(fan(30002) + "#" + std::string(360000 - fan(30002).size() - 1, 'x')), DddStatus::OK},
         {"text, 90,000 corners in fewer",
-         bytes_of(fan(30002) + "#" + std::string(359000 - fan(30002).size(), 'x')),
-         DddStatus::MALLOC_ERROR},
+         bytes_of(fan(30002) + "#" + std::string(359000 - fan(30002).size(), 'x')), DddStatus::MALLOC_ERROR},
     };
     for (const auto& c : cases) {
         MeshObjectX mesh;

@@ -20,9 +20,7 @@ struct DddVertex {
 inline std::string ddd_binary(const std::vector<uint32_t>& colours,
                               const std::vector<std::vector<DddVertex>>& frames) {
     std::string out;
-    const auto put = [&out](const void* p, size_t n) {
-        out.append(static_cast<const char*>(p), n);
-    };
+    const auto put = [&out](const void* p, size_t n) { out.append(static_cast<const char*>(p), n); };
     const auto u32 = [&put](uint32_t v) { put(&v, 4); };
     const auto f32 = [&put](float f) { put(&f, 4); };
     const double version = 1.02;

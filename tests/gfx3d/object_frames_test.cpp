@@ -15,16 +15,14 @@ TEST_F(ObjectTest, LoadedReservedColoursDrawWhiteAndKeepTheirTriangles) {
         // The reserved triangle first, then a red one: no vertex starts a new run.
         const std::string file =
             write("reserved.ddd",
-                  ddd_binary(colours,
-                             {joined({ddd_triangle(-3, -1, reserved), ddd_triangle(1, -1, 4)})}));
+                  ddd_binary(colours, {joined({ddd_triangle(-3, -1, reserved), ddd_triangle(1, -1, 4)})}));
         ASSERT_EQ(load_object(text(file), 1), 1) << int{reserved};
         look_at_origin();
         draw_object_frame(1, 0);
         EXPECT_EQ(pixel_at(-2.5, -0.5, 0), WHITE) << colours[reserved];
         EXPECT_EQ(pixel_at(1.5, -0.5, 0), RED) << colours[reserved];
         EXPECT_EQ(object_sphere_collision(1, 0, 0.3, -2.5, -0.5, 0), 1) << colours[reserved];
-        EXPECT_NEAR(object_ray_collision(1, 0, -2.5, -0.5, 5, 0, 0, -1), 5, 1e-4)
-            << colours[reserved];
+        EXPECT_NEAR(object_ray_collision(1, 0, -2.5, -0.5, 5, 0, 0, -1), 5, 1e-4) << colours[reserved];
     }
 }
 
@@ -52,28 +50,24 @@ TEST_F(ObjectTest, EachFrameDrawsAndCollidesTheTrianglesItHas) {
         double from, to, t;
         bool right_shown;
     } cases[] = {
-        {{both, left}, 0, 0, 0, true},    {{both, left}, 1, 1, 0, false},
-        {{both, left}, 0, 1, 0.5, false}, {{left, both}, 1, 1, 0, true},
-        {{left, both}, 0, 0, 0, false},
+        {{both, left}, 0, 0, 0, true}, {{both, left}, 1, 1, 0, false}, {{both, left}, 0, 1, 0.5, false},
+        {{left, both}, 1, 1, 0, true}, {{left, both}, 0, 0, 0, false},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(load_object(text(write("frames.ddd", ddd_binary({WHITE}, c.frames))), 1), 1);
         look_at_origin();
         draw_object(1, c.from, c.to, c.t, 0);
         const std::string what = "frames " + std::to_string(c.frames[0].size()) + "/" +
-                                 std::to_string(c.frames[1].size()) + " drawn " +
-                                 std::to_string(c.from) + ".." + std::to_string(c.to);
+                                 std::to_string(c.frames[1].size()) + " drawn " + std::to_string(c.from) +
+                                 ".." + std::to_string(c.to);
         EXPECT_EQ(pixel_at(-2.5, -0.5, 0), WHITE) << what;
         EXPECT_EQ(pixel_at(1.5, -0.5, 0), c.right_shown ? WHITE : 0u) << what;
         if (c.from == c.to) {
             const double frame = c.from;
-            EXPECT_EQ(object_sphere_collision(1, frame, 0.3, 1.5, -0.5, 0), c.right_shown ? 1 : 0)
+            EXPECT_EQ(object_sphere_collision(1, frame, 0.3, 1.5, -0.5, 0), c.right_shown ? 1 : 0) << what;
+            EXPECT_NEAR(object_ray_collision(1, frame, 1.5, -0.5, 5, 0, 0, -1), c.right_shown ? 5 : 0, 1e-4)
                 << what;
-            EXPECT_NEAR(object_ray_collision(1, frame, 1.5, -0.5, 5, 0, 0, -1),
-                        c.right_shown ? 5 : 0, 1e-4)
-                << what;
-            EXPECT_EQ(object_box_collision(1, frame, 1.5, -0.5, 0, 0.2, 0.2), c.right_shown ? 1 : 0)
-                << what;
+            EXPECT_EQ(object_box_collision(1, frame, 1.5, -0.5, 0, 0.2, 0.2), c.right_shown ? 1 : 0) << what;
         }
     }
 }

@@ -56,13 +56,10 @@ std::string many_vertices(uint32_t n) {
 }
 
 TEST_F(ObjectTest, RunningOutOfMemoryOrBudgetFailsTheLoadOnly) {
-    const std::string small =
-        write("small.ddd", ddd_binary({WHITE}, {joined({ddd_triangle(0, 0, 0)})}));
-    const std::string big =
-        write("big.ddd", many_vertices(1 << 20));  // 5 MB to read, ~100 MB built
-    const std::string world =
-        write("world.wld",
-              ";DDW\n[objects]\ncount=5\n1=big.ddd\n2=big.ddd\n3=big.ddd\n4=big.ddd\n5=big.ddd\n");
+    const std::string small = write("small.ddd", ddd_binary({WHITE}, {joined({ddd_triangle(0, 0, 0)})}));
+    const std::string big = write("big.ddd", many_vertices(1 << 20));  // 5 MB to read, ~100 MB built
+    const std::string world = write(
+        "world.wld", ";DDW\n[objects]\ncount=5\n1=big.ddd\n2=big.ddd\n3=big.ddd\n4=big.ddd\n5=big.ddd\n");
     // 294 corners in each of 300 frames from 3 KB of text.
     std::string fan = "DDDA 1.0 0 1 255 255 255 100";
     for (int i = 0; i < 100; ++i) fan += " 0 -1";
@@ -87,8 +84,7 @@ TEST_F(ObjectTest, RunningOutOfMemoryOrBudgetFailsTheLoadOnly) {
             return result == 0 && !slot->loaded && slot->meshes.empty() &&
                    errors == std::vector<std::string>{"# malloc error " + c.failing};
         });
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << c.file << ": wait status " << status;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.file << ": wait status " << status;
     }
 }
 
@@ -116,8 +112,7 @@ TEST_F(ObjectTest, WorldFilesLoadEveryMeshTheirCountNames) {
         {"5=right.ddd\n1=left.ddd\ncount=5\n", true, true},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(load_object(text(write("w.wld", ";DDW\n[objects]\n" + c.objects)), 1), 1)
-            << c.objects;
+        ASSERT_EQ(load_object(text(write("w.wld", ";DDW\n[objects]\n" + c.objects)), 1), 1) << c.objects;
         look_at_origin();
         draw_object_frame(1, 0);
         EXPECT_EQ(pixel_at(-2.5, -0.5, 0), c.left ? WHITE : 0u) << c.objects;
@@ -175,8 +170,7 @@ std::map<std::string, int> reads_during(const std::vector<std::string>& files,
 }
 
 TEST_F(ObjectTest, EveryFileIsReadOnce) {
-    const std::string left =
-        write("left.ddd", ddd_binary({WHITE}, {joined({ddd_triangle(-3, -1, 0)})}));
+    const std::string left = write("left.ddd", ddd_binary({WHITE}, {joined({ddd_triangle(-3, -1, 0)})}));
     const std::string right =
         write("right.ddd", "DDDA 1.0 0 1 255 255 255 3 0 -1 1 -1 2 -1 1 3 1 -1 0 3 -1 0 1 1 0");
     const std::string world = write("w.wld", ";DDW\n[objects]\ncount=2\n1=left.ddd\n2=right.ddd\n");
@@ -189,9 +183,8 @@ TEST_F(ObjectTest, EveryFileIsReadOnce) {
         {world, {{world, 1}, {left, 1}, {right, 1}}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(
-            reads_during({left, right, world}, [&] { ASSERT_EQ(load_object(text(c.file), 1), 1); }),
-            c.reads)
+        EXPECT_EQ(reads_during({left, right, world}, [&] { ASSERT_EQ(load_object(text(c.file), 1), 1); }),
+                  c.reads)
             << c.file;
     }
 }

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "net_fixture.h"
-#include "runtime/platform/net.h"
 #include "runtime/platform/files.h"
+#include "runtime/platform/net.h"
 #include "support/temp_dir.h"
 
 using namespace runtime;
@@ -60,8 +60,7 @@ enum class End { CLOSE, STALL, TRICKLE };
 // The thread starts at once, or with `start_now` false at start() (a test forks first).
 class HttpServer {
 public:
-    explicit HttpServer(std::vector<std::string> chunks, End end = End::CLOSE,
-                        bool start_now = true)
+    explicit HttpServer(std::vector<std::string> chunks, End end = End::CLOSE, bool start_now = true)
         : chunks_(std::move(chunks)), end_(end) {
         listener_ = listen_on_loopback(port);
         if (start_now) start();
@@ -149,8 +148,7 @@ protected:
     }
     // After a failure: the file as it was before (absent when `had_file` is false).
     void expect_untouched(bool had_file, const std::string& what) {
-        EXPECT_EQ(folder(),
-                  had_file ? std::vector<std::string>{"out.bin"} : std::vector<std::string>{})
+        EXPECT_EQ(folder(), had_file ? std::vector<std::string>{"out.bin"} : std::vector<std::string>{})
             << what;
         if (had_file) {
             EXPECT_EQ(read_file(file), OLD_CONTENT) << what;
@@ -184,21 +182,12 @@ TEST_F(Download, StoresTheBodyAfterTheBlankLineOrNothing) {
         {"empty declared body", {ok + "Content-Length: 0\r\n\r\n"}, ""},
         {"bytes past the declared length", {ok + "Content-Length: 3\r\n\r\nabc", "def"}, "abc"},
         {"truncated body", {ok + "Content-Length: 100000\r\n\r\n" + std::string(5000, 'b')}, "", 0},
-        {"truncated error page",
-         {"HTTP/1.0 404 Not Found\r\nContent-Length: 50\r\n\r\nshort"},
-         "",
-         0},
+        {"truncated error page", {"HTTP/1.0 404 Not Found\r\nContent-Length: 50\r\n\r\nshort"}, "", 0},
         {"no body at all", {ok + "Content-Length: 1\r\n\r\n"}, "", 0},
         {"unreadable length", {ok + "Content-Length: 5x\r\n\r\nhello"}, "", 0},
         {"negative length", {ok + "Content-Length: -5\r\n\r\nhello"}, "", 0},
-        {"length beyond 64 bits",
-         {ok + "Content-Length: 99999999999999999999\r\n\r\nhello"},
-         "",
-         0},
-        {"two different lengths",
-         {ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"},
-         "",
-         0},
+        {"length beyond 64 bits", {ok + "Content-Length: 99999999999999999999\r\n\r\nhello"}, "", 0},
+        {"two different lengths", {ok + "Content-Length: 5\r\nContent-Length: 6\r\n\r\nhello!"}, "", 0},
     };
     for (const auto& c : cases) {
         for (const bool had_file : {true, false}) {
@@ -283,8 +272,7 @@ TEST_F(Download, LineBreaksAndZerosInHostOrPathAreRefusedUnsent) {
         ASSERT_TRUE(write_file(file, OLD_CONTENT));
         uint16_t port = 0;
         const int listener = listen_on_loopback(port);  // accepts nothing
-        EXPECT_EQ(download_to_file(bytes_of(c.host), bytes_of(c.path), port, file.c_str()), 0)
-            << c.name;
+        EXPECT_EQ(download_to_file(bytes_of(c.host), bytes_of(c.path), port, file.c_str()), 0) << c.name;
         // A connection that was made waits in the listener's queue.
         EXPECT_FALSE(wait_readable(listener, 0)) << c.name;
         close(listener);
@@ -296,8 +284,7 @@ TEST_F(Download, AFullDiskLeavesTheOldFileAndNoPartOfTheNew) {
     // A file size limit makes writes fail past 64 KiB as a full disk does (EFBIG where a
     // full disk gives ENOSPC), and only in a child process; the server runs here.
     ASSERT_TRUE(write_file(file, OLD_CONTENT));
-    HttpServer server({"HTTP/1.0 200 OK\r\n\r\n" + std::string(256 * 1024, 'd')}, End::CLOSE,
-                      false);
+    HttpServer server({"HTTP/1.0 200 OK\r\n\r\n" + std::string(256 * 1024, 'd')}, End::CLOSE, false);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

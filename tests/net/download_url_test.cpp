@@ -66,8 +66,7 @@ TEST_F(DownloadUrl, WholeRepliesArriveByteIdentical) {
     std::string bytes(300 * 1024, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 5);
     ASSERT_TRUE(write_file(servers->served("data.bin"), bytes));
-    const std::string via_redirect =
-        http("/redirect/4?to=" + https(servers->good, "/files/data.bin"));
+    const std::string via_redirect = http("/redirect/4?to=" + https(servers->good, "/files/data.bin"));
     const struct {
         const char* name;
         std::string url, body;
@@ -100,19 +99,16 @@ TEST_F(DownloadUrl, FailuresLeaveTheFileAsItWas) {
         {"expired certificate", https(servers->expired, small), servers->file("ca.pem"), 0},
         {"wrong host name", https(servers->wrong_name, small), servers->file("ca.pem"), 0},
         {"not found", https(servers->good, "/files/none.txt"), servers->file("ca.pem"), 404},
-        {"body shorter than declared", https(servers->good, "/short"), servers->file("ca.pem"),
-         200},
+        {"body shorter than declared", https(servers->good, "/short"), servers->file("ca.pem"), 200},
         {"chunks cut off", http("/chunked-cut"), servers->file("ca.pem"), 200},
         {"https to http refused", https(servers->good, "/redirect/0?to=" + http(small)),
          servers->file("ca.pem"), 302},
         {"six redirects", http("/redirect/5?to=" + http(small)), servers->file("ca.pem"), 302},
-        {"redirect to another protocol", http("/redirect/0?to=ftp://127.0.0.1/x"),
-         servers->file("ca.pem"), 302},
+        {"redirect to another protocol", http("/redirect/0?to=ftp://127.0.0.1/x"), servers->file("ca.pem"),
+         302},
         {"not a web address", "file://" + servers->served("small.txt"), servers->file("ca.pem"), 0},
-        {"no scheme", "127.0.0.1:" + std::to_string(servers->plain) + small,
-         servers->file("ca.pem"), 0},
-        {"line break in the address", https(servers->good, small) + "\r\nX: y",
-         servers->file("ca.pem"), 0},
+        {"no scheme", "127.0.0.1:" + std::to_string(servers->plain) + small, servers->file("ca.pem"), 0},
+        {"line break in the address", https(servers->good, small) + "\r\nX: y", servers->file("ca.pem"), 0},
     };
     for (const auto& c : cases) {
         set_download_ca_file(c.ca_file.c_str());

@@ -22,8 +22,7 @@ uint32_t loopback(int last) { return 0x7F000000u | static_cast<uint32_t>(last); 
 class RawPeer {
 public:
     // With `handshake` false the connect goes out and is never completed.
-    RawPeer(uint16_t port, uint32_t from, bool handshake = true,
-            double patience_ms = net_test::PATIENCE_MS) {
+    RawPeer(uint16_t port, uint32_t from, bool handshake = true, double patience_ms = net_test::PATIENCE_MS) {
         enet_initialize();
         ENetAddress local{htonl(from), 0};
         host_ = enet_host_create(&local, 1, 1, 0, 0);
@@ -35,8 +34,7 @@ public:
             return;
         }
         ENetEvent event;
-        eventually([&] { return service(event) && event.type != ENET_EVENT_TYPE_NONE; },
-                   patience_ms);
+        eventually([&] { return service(event) && event.type != ENET_EVENT_TYPE_NONE; }, patience_ms);
         connected = event.type == ENET_EVENT_TYPE_CONNECT;
         pump();
     }
@@ -77,9 +75,7 @@ public:
         }
         return ids;
     }
-    int32_t add_one(bool hidden = false, const std::string& name = "raw") {
-        return add(1, hidden, name)[0];
-    }
+    int32_t add_one(bool hidden = false, const std::string& name = "raw") { return add(1, hidden, name)[0]; }
     // Sends what waits for room and takes in what came.
     void pump() {
         ENetEvent event;
@@ -139,9 +135,8 @@ TEST_F(SessionLimits, EveryRegistrationIsAnsweredAndAProgramRecoversWhenThereIsR
     ASSERT_TRUE(raw.connected);
     // One connection gets at most its share of the players; the next is refused.
     const std::vector<int32_t> ids = raw.add(PLAYERS_PER_CONNECTION);
-    EXPECT_EQ(
-        std::count_if(ids.begin(), ids.end(), [](int32_t id) { return id >= FIRST_PLAYER_ID; }),
-        static_cast<long>(PLAYERS_PER_CONNECTION));
+    EXPECT_EQ(std::count_if(ids.begin(), ids.end(), [](int32_t id) { return id >= FIRST_PLAYER_ID; }),
+              static_cast<long>(PLAYERS_PER_CONNECTION));
     EXPECT_EQ(raw.add_one(), -1);
     raw.send(make_frame(FRAME_LEAVE, 0, ids[0]));
     const int32_t again = raw.add_one();
@@ -154,8 +149,7 @@ TEST_F(SessionLimits, EveryRegistrationIsAnsweredAndAProgramRecoversWhenThereIsR
     size_t players = PLAYERS_PER_CONNECTION + 2;  // the raw's, the program's, its hidden asker
     std::vector<std::unique_ptr<RawPeer>> fillers;
     while (players < MAX_REMOTE_PLAYERS) {
-        fillers.push_back(
-            std::make_unique<RawPeer>(port, loopback(10 + static_cast<int>(fillers.size()))));
+        fillers.push_back(std::make_unique<RawPeer>(port, loopback(10 + static_cast<int>(fillers.size()))));
         const size_t n = std::min(PLAYERS_PER_CONNECTION, MAX_REMOTE_PLAYERS - players);
         const std::vector<int32_t> more = fillers.back()->add(n);
         ASSERT_EQ(std::count(more.begin(), more.end(), -1), 0);
@@ -180,8 +174,7 @@ TEST_F(SessionLimits, EveryNameRequestIsAnsweredWithTheIdItAsked) {
         int32_t id;
         std::string name;
     };
-    for (const Case& c :
-         {Case{nameless, ""}, Case{hidden, ""}, Case{9999, ""}, Case{host_player, "Host1"}}) {
+    for (const Case& c : {Case{nameless, ""}, Case{hidden, ""}, Case{9999, ""}, Case{host_player, "Host1"}}) {
         raw.send(make_frame(FRAME_NAME, 0, nameless, int_payload(c.id)));
         const Frame reply = raw.next();
         EXPECT_EQ(reply.type, FRAME_NAME) << c.id;
@@ -246,8 +239,7 @@ TEST_F(SessionLimits, APlayersQueueKeepsItsOldestMessagesUpToItsBound) {
 }
 
 TEST_F(SessionLimits, AConnectionThatDoesNotReadIsDroppedAtItsQueueBound) {
-    platform::set_datagram_timeouts(
-        {.handshake_ms = 2000, .silence_ms = 600000});  // no time-out helps
+    platform::set_datagram_timeouts({.handshake_ms = 2000, .silence_ms = 600000});  // no time-out helps
     const uint16_t port = host_session();
     const int32_t sender = local_player("Sender");
     RawPeer raw(port, loopback(2));
@@ -256,8 +248,7 @@ TEST_F(SessionLimits, AConnectionThatDoesNotReadIsDroppedAtItsQueueBound) {
     ASSERT_EQ(count_now(), static_cast<int>(PLAYERS_PER_CONNECTION) + 1);
     // The raw program reads no more: every broadcast queues a copy per player of it.
     const std::string big(FRAME_MAX_PAYLOAD, 'b');
-    const size_t copies =
-        platform::DATAGRAM_QUEUE_LIMIT / (FRAME_MAX_SIZE * PLAYERS_PER_CONNECTION) + 2;
+    const size_t copies = platform::DATAGRAM_QUEUE_LIMIT / (FRAME_MAX_SIZE * PLAYERS_PER_CONNECTION) + 2;
     for (size_t i = 0; i < copies; ++i) ASSERT_EQ(net_send(sender, 0, big.c_str()), 1);
     EXPECT_TRUE(eventually([] { return count_now() == 1; }));
 }

@@ -176,8 +176,7 @@ TEST_F(NetTest, RepliesGoToTheRequestThatAsked) {
         };
         // A name reply: the name, a zero byte and the id asked.
         auto name = [&](int32_t target, int32_t id) {
-            send(make_frame(FRAME_NAME, target, 0,
-                            "name" + std::to_string(id) + '\0' + int_payload(id)));
+            send(make_frame(FRAME_NAME, target, 0, "name" + std::to_string(id) + '\0' + int_payload(id)));
         };
         uint8_t bytes[platform::DATAGRAM_MAX_SIZE];
         while (!stop) {
@@ -197,8 +196,7 @@ TEST_F(NetTest, RepliesGoToTheRequestThatAsked) {
                 reply(FRAME_COUNT, f.sender, 3);
             }
             int32_t asked = 0;
-            if (f.type == FRAME_NAME && read_int_payload(f, asked) && ++names == 1)
-                first_asked = asked;
+            if (f.type == FRAME_NAME && read_int_payload(f, asked) && ++names == 1) first_asked = asked;
             if (f.type == FRAME_NAME && names > 1) {
                 if (names == 2) name(f.sender, first_asked);
                 name(f.sender, asked);

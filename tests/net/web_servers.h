@@ -60,8 +60,7 @@ public:
         // libcurl would send loopback requests to a proxy named in the environment.
         setenv("no_proxy", "*", 1);
         std::error_code failed;
-        if (!make_certificates() || !std::filesystem::create_directory(file("serve"), failed))
-            return;
+        if (!make_certificates() || !std::filesystem::create_directory(file("serve"), failed)) return;
         start_server();
     }
     ~WebServers() {
@@ -122,8 +121,7 @@ private:
         const std::string script = std::string(data ? data : "tests") + "/net/https_server.py";
         const std::string certs = folder_.path().string(), serve = file("serve");
         char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()),
-                        const_cast<char*>(certs.c_str()), const_cast<char*>(serve.c_str()),
-                        nullptr};
+                        const_cast<char*>(certs.c_str()), const_cast<char*>(serve.c_str()), nullptr};
         if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(in[0]);

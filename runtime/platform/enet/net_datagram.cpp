@@ -159,8 +159,7 @@ void take_errors(DatagramLayer& l, ENetHost* host) {
                 continue;
             for (size_t p = 0; p < host->peerCount; ++p) {
                 ENetPeer* peer = &host->peers[p];
-                if (peer->state != ENET_PEER_STATE_DISCONNECTED &&
-                    peer->address.host == to.sin_addr.s_addr &&
+                if (peer->state != ENET_PEER_STATE_DISCONNECTED && peer->address.host == to.sin_addr.s_addr &&
                     peer->address.port == ntohs(to.sin_port))
                     drop_peer(l, peer, false);
             }
@@ -579,8 +578,7 @@ void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms) {
             // A connection that has ended has nothing more to wait for.
             if (c->kind == Kind::CLIENT && c->closed) continue;
             const int owner = owner_of(socket, *c);
-            if (std::find(owners.begin(), owners.end(), owner) == owners.end())
-                owners.push_back(owner);
+            if (std::find(owners.begin(), owners.end(), owner) == owners.end()) owners.push_back(owner);
         }
         for (const auto& [socket, c] : l.sockets)
             if (c.kind == Kind::ACCEPTED && !c.inbox.empty() &&

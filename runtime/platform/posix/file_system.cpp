@@ -9,12 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -224,8 +218,7 @@ FileReplacement::FileReplacement(const char* system_name) {
     static std::atomic<unsigned> serial{0};
     for (int attempt = 0; attempt < 100 && !out_.is_open(); ++attempt) {
         temp_ = target_ + ".part" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-        const int fd =
-            ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
         out_ = HeldFileMark::take(fd, Access::WRITE);
         if (fd >= 0 && !out_.is_open()) unlink(temp_.c_str());

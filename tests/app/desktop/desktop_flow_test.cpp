@@ -135,12 +135,12 @@ TEST(DesktopFlow, AWindowMapIsReportedThenReturnOpensTheDialog) {
     fs::copy_file(golden("one_layer") / "map.tmx", dir.file("second.tmx"));
     std::string dialog = write_dialog_script(dir, {dir.file("second.tmx")});
     // Given relative to the folder the program starts in, which start-up leaves.
-    EXPECT_EXIT(run_desktop(dialog,
-                            {{dir.file("maps/first.pyxm"), {{runtime::KEY_RETURN, true}}},
-                             {dir.file("second.pyxm"),
-                              {{runtime::KEY_RETURN, false}, {runtime::KEY_A, true}}}},
-                            {"maps/first.tmx"}, dir.path().string()),
-                ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        run_desktop(dialog,
+                    {{dir.file("maps/first.pyxm"), {{runtime::KEY_RETURN, true}}},
+                     {dir.file("second.pyxm"), {{runtime::KEY_RETURN, false}, {runtime::KEY_A, true}}}},
+                    {"maps/first.tmx"}, dir.path().string()),
+        ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(test_support::read_file(dir.file("calls.log")), "call\n");
     EXPECT_EQ(test_support::read_file(dir.file("where.log")),
               fs::canonical(dir.path() / "maps").string() + "\n");
