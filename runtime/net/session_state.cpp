@@ -74,10 +74,13 @@ bool read_connections(NetSession& s, std::vector<ReceivedFrame>& got, std::vecto
             listening = platform::net_last_error() == platform::NetError::NONE;
             break;
         }
-        if (s.connections.size() < platform::DATAGRAM_MAX_CONNECTIONS)
+        std::unique_lock hold(s.lock);
+        if (s.connections.size() < platform::DATAGRAM_MAX_CONNECTIONS) {
             s.connections.push_back(socket);
-        else
+        } else {
+            hold.unlock();
             platform::datagram_close(socket);
+        }
     }
     std::vector<int> ready;
     platform::datagram_poll(s.connections, ready);
@@ -243,7 +246,10 @@ void worker_pass(NetSession& s) {
     }
     send_all(out);
     for (int socket : closed) {
-        std::erase(s.connections, socket);
+        {
+            std::lock_guard hold(s.lock);
+            std::erase(s.connections, socket);
+        }
         platform::datagram_close(socket);
     }
 }

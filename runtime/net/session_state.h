@@ -57,7 +57,8 @@ struct NetSession {
     bool running = false;
     std::mutex lock;
     std::deque<Frame> replies;
-    // Host: the accepted connections (touched by the worker only while it runs).
+    // Host: the accepted connections. While the worker runs only it changes them, under the
+    // lock, so the main thread may read them under the lock too.
     std::vector<int> connections;
     // Requests of types 101 to 104 that timed out: their replies, which the host still
     // sends in order, are dropped when they come.
