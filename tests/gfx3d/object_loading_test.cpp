@@ -32,7 +32,11 @@ int run_with_memory_headroom(size_t headroom, const std::function<bool()>& body)
         while (status >> key && key != "VmSize:") status.ignore(4096, '\n');
         status >> kilobytes;
         const rlimit limit{kilobytes * 1024 + headroom, kilobytes * 1024 + headroom};
+#ifndef __SANITIZE_ADDRESS__
         if (kilobytes == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+#else
+        (void)limit;
+#endif
         // An exception out of the body is what would end a real program: status 2.
         bool ok = false;
         try {
@@ -76,6 +80,11 @@ TEST_F(ObjectTest, RunningOutOfMemoryOrBudgetFailsTheLoadOnly) {
         {text_fan, text_fan},  // far more vertices than its size allows
     };
     for (const auto& c : cases) {
+#ifdef __SANITIZE_ADDRESS__
+        // The sanitizer's allocator reserves far more address space than it hands out and
+        // ends the process itself when an allocation fails: only the budgets are tried here.
+        if (&c == &cases[1]) continue;
+#endif
         const int status = run_with_memory_headroom(size_t{64} << 20, [&] {
             errors.clear();
             const double result = load_object(text(c.file), 1);
