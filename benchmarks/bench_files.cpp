@@ -49,7 +49,7 @@ void BM_read_line(benchmark::State& state) {
         benchmark::DoNotOptimize(bytes);
         state.counters["lines"] = static_cast<double>(lines);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FILE_BYTES));
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<size_t>(state.iterations()) * FILE_BYTES));
 }
 
 void BM_std_getline(benchmark::State& state) {
@@ -64,7 +64,7 @@ void BM_std_getline(benchmark::State& state) {
         benchmark::DoNotOptimize(bytes);
         state.counters["lines"] = static_cast<double>(lines);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FILE_BYTES));
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<size_t>(state.iterations()) * FILE_BYTES));
 }
 
 BENCHMARK(BM_std_getline)->Unit(benchmark::kMillisecond)->MinTime(2.0);

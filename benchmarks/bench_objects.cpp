@@ -43,7 +43,8 @@ MeshObjectX make_sheet(std::string& text) {
         text += std::to_string((GRID + 1) * (GRID + 1)) + "\n";
         for (int y = 0; y <= GRID; ++y) {
             for (int x = 0; x <= GRID; ++x) {
-                const float px = x * 0.1f - 5, py = y * 0.1f - 5, pz = 0.3f * std::sin(px + f);
+                const float px = static_cast<float>(x) * 0.1f - 5, py = static_cast<float>(y) * 0.1f - 5,
+                            pz = 0.3f * std::sin(px + static_cast<float>(f));
                 points.push_back({px, py, pz});
                 text += std::to_string(px) + " " + std::to_string(py) + " " + std::to_string(pz) + "\n";
             }
@@ -52,7 +53,8 @@ MeshObjectX make_sheet(std::string& text) {
             const int x = q % GRID, y = q / GRID, w = GRID + 1;
             for (int k : {y * w + x, y * w + x + 1, y * w + x + w + 1, y * w + x, y * w + x + w + 1, y * w + x + w}) {
                 MeshVertex v;
-                for (int i = 0; i < 3; ++i) v.position[i] = points[static_cast<size_t>(k)][i];
+                for (int i = 0; i < 3; ++i)
+                    v.position[i] = points[static_cast<size_t>(k)][static_cast<size_t>(i)];
                 v.colour_value = 0x326496;
                 corners.push_back(v);
             }
@@ -87,7 +89,7 @@ const Model& model() {
 }
 
 void read_figures(benchmark::State& state, size_t bytes) {
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<size_t>(state.iterations()) * bytes));
     state.counters["models/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 

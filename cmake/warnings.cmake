@@ -5,20 +5,9 @@ add_library(project_warnings INTERFACE)
 target_compile_options(project_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
   -Wunused -Woverloaded-virtual -Wimplicit-fallthrough
-  # Implicit narrowing and sign changes are written out as casts, except in the targets
-  # that runtime_conversion_pending() names until their code is converted.
-  $<$<NOT:$<BOOL:$<TARGET_PROPERTY:RUNTIME_CONVERSION_PENDING>>>:-Wconversion;-Wsign-conversion>
+  # Implicit narrowing and sign changes are written out as casts.
+  -Wconversion -Wsign-conversion
   # -Wnull-dereference is left out: at -O2 GCC 12 reports it inside the standard library.
   # GCC 12 reports std::string concatenation at -O2 as overlapping copies (a known false positive).
   $<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>
   $<$<BOOL:${RUNTIME_WERROR}>:-Werror>)
-
-# Targets still built without -Wconversion and -Wsign-conversion (the list shrinks as
-# their code is made clean); called once, after every folder has defined its targets.
-function(runtime_conversion_pending)
-  foreach(target IN LISTS ARGN)
-    if(TARGET ${target})
-      set_property(TARGET ${target} PROPERTY RUNTIME_CONVERSION_PENDING ON)
-    endif()
-  endforeach()
-endfunction()

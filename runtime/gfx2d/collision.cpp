@@ -17,11 +17,12 @@ namespace {
 
 // The sprite's cached alpha map (texture_width x texture_height, row 0 at the bottom).
 const uint8_t* alpha_map(OpenGLRainbows* e, int32_t s) {
-    const SpriteSlot& slot = e->sprites[s];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(s)];
     if (slot.texture == 0 || slot.texture_width <= 0 || slot.texture_height <= 0) return nullptr;
-    std::unique_ptr<uint8_t[]>& map = e->alpha_maps[s];
+    std::unique_ptr<uint8_t[]>& map = e->alpha_maps[static_cast<size_t>(s)];
     if (!map) {
-        map.reset(new uint8_t[static_cast<size_t>(slot.texture_width) * slot.texture_height]());
+        map.reset(new uint8_t[static_cast<size_t>(slot.texture_width) *
+                              static_cast<size_t>(slot.texture_height)]());
         flush_sprite_batch();
         glBindTexture(GL_TEXTURE_2D, slot.texture);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -39,7 +40,7 @@ struct Placement {
 };
 
 bool opaque_at(OpenGLRainbows* e, const Placement& p, const uint8_t* map, int64_t px, int64_t py) {
-    const SpriteSlot& slot = e->sprites[p.sprite];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(p.sprite)];
     const int64_t column = px - p.origin_x;
     const int64_t row = slot.height - 1 - (py - p.origin_y);
     // Pictures larger than their texture (clamped uploads) have no map there.
@@ -71,7 +72,7 @@ double collide(OpenGLRainbows* e, const Placement& a, const Placement& b) {
 bool place_whole(OpenGLRainbows* e, double sprite, double x, double y, Placement& p) {
     const int64_t s = index_of(sprite);
     if (!valid_sprite(s)) return false;
-    const SpriteSlot& slot = e->sprites[s];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(s)];
     p.sprite = static_cast<int32_t>(s);
     p.origin_x = p.left = whole(x);
     p.origin_y = p.top = whole(y);
@@ -82,7 +83,7 @@ bool place_whole(OpenGLRainbows* e, double sprite, double x, double y, Placement
 
 bool place_frame(OpenGLRainbows* e, double sprite, double frame, double x, double y, Placement& p) {
     if (!place_whole(e, sprite, x, y, p)) return false;
-    const SpriteSlot& slot = e->sprites[p.sprite];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(p.sprite)];
     if (slot.frame_width <= 0 || slot.frame_height <= 0) return true;
     const int32_t columns = slot.width / slot.frame_width;
     if (columns <= 0) return false;

@@ -51,7 +51,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
     if (gw < 0 || gh < 0 || gw > 16384 || gh > 16384) return;
     flush_sprite_batch();
     const int tw = grab_size_for(gw), th = grab_size_for(gh);
-    SpriteSlot& slot = e->sprites[s];
+    SpriteSlot& slot = e->sprites[static_cast<size_t>(s)];
     GLuint texture = slot.texture;
     if (!(texture != 0 && slot.texture_width == tw && slot.texture_height == th)) {
         GLuint names[2] = {slot.texture, slot.mip_texture};
@@ -74,7 +74,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, gx, window_y, gw, gh);
     } else {
         std::vector<uint8_t>& block = e->grab_scratch;
-        block.assign(static_cast<size_t>(tw) * th * 4, 0);
+        block.assign(static_cast<size_t>(tw) * static_cast<size_t>(th) * 4, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(gx, window_y, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, block.data());
         // The key is the transparent colour as the back buffer stores it at its depth;
@@ -100,7 +100,7 @@ void grab_sprite(double sprite, double x, double y, double width, double height)
     slot.width = static_cast<int16_t>(gw);
     slot.height = static_cast<int16_t>(gh);
     // A cached alpha map would describe the old picture; the next test reads it anew.
-    e->alpha_maps[s].reset();
+    e->alpha_maps[static_cast<size_t>(s)].reset();
     // The texture bound above is not the sprite the engine thinks is bound.
     e->bound_sprite = -1;
 }
@@ -109,10 +109,11 @@ double save_sprite_image(const DynString& file_name, double sprite) {
     OpenGLRainbows* e = rainbows();
     const int64_t s = index_of(sprite);
     if (!e || !valid_sprite(s)) return 0;
-    const SpriteSlot& slot = e->sprites[s];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(s)];
     if (slot.texture == 0 || slot.texture_width <= 0 || slot.texture_height <= 0) return 0;
     flush_sprite_batch();
-    std::vector<uint8_t> bgr(static_cast<size_t>(slot.texture_width) * slot.texture_height * 3);
+    std::vector<uint8_t> bgr(static_cast<size_t>(slot.texture_width) *
+                             static_cast<size_t>(slot.texture_height) * 3);
     glBindTexture(GL_TEXTURE_2D, slot.texture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
@@ -127,7 +128,8 @@ double save_screen_image(const DynString& file_name) {
     OpenGLRainbows* e = rainbows();
     if (!e || e->screen_width <= 0 || e->screen_height <= 0) return 0;
     flush_sprite_batch();
-    std::vector<uint8_t> bgr(static_cast<size_t>(e->screen_width) * e->screen_height * 3);
+    std::vector<uint8_t> bgr(static_cast<size_t>(e->screen_width) * static_cast<size_t>(e->screen_height) *
+                             3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, e->screen_width, e->screen_height, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
     return save_image_file(file_name.text_of(), bgr.data(), e->screen_width, e->screen_height,

@@ -56,8 +56,9 @@ std::string os_file_name(const char* file_name) {
 
 void apply_colour_key(ImageBuffer& image, int64_t colour_key) {
     if (colour_key < 0) return;
-    const uint8_t kr = colour_key & 0xFF, kg = (colour_key >> 8) & 0xFF,
-                  kb = (colour_key >> 16) & 0xFF;
+    const uint8_t kr = static_cast<uint8_t>(colour_key & 0xFF),
+                  kg = static_cast<uint8_t>((colour_key >> 8) & 0xFF),
+                  kb = static_cast<uint8_t>((colour_key >> 16) & 0xFF);
     const int64_t count = static_cast<int64_t>(image.width) * image.height;
     uint8_t* p = image.pixels;
     for (int64_t i = 0; i < count; ++i, p += 4) {
@@ -408,12 +409,12 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
                int32_t row_length, bool top_down, int64_t transparent) {
     if (width < 1 || height < 1) return false;
     const KeyColour key(transparent);
-    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
+    std::vector<uint8_t> out(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     for (int32_t i = 0; i < height; ++i) {
         // Input rows arrive bottom-up unless flagged; PNG rows go top-down.
         const int32_t out_row = top_down ? i : height - 1 - i;
-        const uint8_t* src = bgr + static_cast<size_t>(i) * row_length * 3;
-        uint8_t* dst = out.data() + static_cast<size_t>(out_row) * width * 4;
+        const uint8_t* src = bgr + static_cast<size_t>(i) * static_cast<size_t>(row_length) * 3;
+        uint8_t* dst = out.data() + static_cast<size_t>(out_row) * static_cast<size_t>(width) * 4;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 4) {
             if (key.matches(src)) {
                 dst[0] = 255;
@@ -429,7 +430,8 @@ bool write_png(const std::string& name, const uint8_t* bgr, int32_t width, int32
     PngWriteJob job;
     job.row_pointers.resize(static_cast<size_t>(height));
     for (int32_t y = 0; y < height; ++y) {
-        job.row_pointers[y] = out.data() + static_cast<size_t>(y) * width * 4;
+        job.row_pointers[static_cast<size_t>(y)] =
+            out.data() + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
     }
     bool ok = false;
     job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error,
@@ -462,7 +464,7 @@ bool write_bmp(const std::string& name, const uint8_t* bgr, int32_t width, int32
     put32(h + 42, 10000);
     for (int32_t g = 0; g < height; ++g) {
         const int32_t in_row = top_down ? height - 1 - g : g;
-        const uint8_t* src = bgr + static_cast<size_t>(in_row) * row_length * 3;
+        const uint8_t* src = bgr + static_cast<size_t>(in_row) * static_cast<size_t>(row_length) * 3;
         uint8_t* dst = h + 54 + g * row_bytes;
         for (int32_t x = 0; x < width; ++x, src += 3, dst += 3) {
             if (key.matches(src)) {

@@ -53,7 +53,7 @@ OpenGLRainbows::OpenGLRainbows()
     : sprites(new SpriteSlot[SPRITE_COUNT]()),
       alpha_maps(new std::unique_ptr<uint8_t[]>[SPRITE_COUNT]),
       tiled_images(new TiledImage[TILED_IMAGE_COUNT]) {
-    for (int32_t i = 0; i < SPRITE_COUNT; ++i) reset_slot(sprites[i]);
+    for (int32_t i = 0; i < SPRITE_COUNT; ++i) reset_slot(sprites[static_cast<size_t>(i)]);
     engine_slot().engine = this;
 }
 
@@ -89,14 +89,14 @@ void free_sprite(int32_t sprite) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_sprite(sprite)) return;
     flush_sprite_batch();
-    SpriteSlot& slot = e->sprites[sprite];
+    SpriteSlot& slot = e->sprites[static_cast<size_t>(sprite)];
     if (e->gl_ready) {
         GLuint names[2] = {slot.texture, slot.mip_texture};
         if (names[0]) glDeleteTextures(1, &names[0]);
         if (names[1]) glDeleteTextures(1, &names[1]);
     }
     reset_slot(slot);
-    e->alpha_maps[sprite].reset();
+    e->alpha_maps[static_cast<size_t>(sprite)].reset();
     if (e->bound_sprite == sprite) e->bound_sprite = -1;
 }
 
@@ -104,10 +104,11 @@ void free_all_sprites() {
     OpenGLRainbows* e = rainbows();
     if (!e) return;
     for (int32_t s = 0; s < SPRITE_COUNT; ++s) {
-        if (e->sprites[s].texture || e->sprites[s].mip_texture || e->alpha_maps[s]) {
+        if (e->sprites[static_cast<size_t>(s)].texture || e->sprites[static_cast<size_t>(s)].mip_texture ||
+            e->alpha_maps[static_cast<size_t>(s)]) {
             free_sprite(s);
         } else {
-            reset_slot(e->sprites[s]);
+            reset_slot(e->sprites[static_cast<size_t>(s)]);
         }
     }
     for (int32_t t = 0; t < TILED_IMAGE_COUNT; ++t) free_tiled_image(t);
@@ -129,7 +130,8 @@ void bind_sprite_now(int32_t sprite, int32_t second_sprite, bool mipmapped,
     auto texture_of = [&](int32_t s) -> GLuint {
         if (!valid_sprite(s)) return 0;
         if (texture_list) return texture_list[s];
-        return mipmapped ? e->sprites[s].mip_texture : e->sprites[s].texture;
+        return mipmapped ? e->sprites[static_cast<size_t>(s)].mip_texture
+                         : e->sprites[static_cast<size_t>(s)].texture;
     };
     const platform::GlExtensions& ext = platform::gl_extensions();
     if (!ext.glActiveTextureARB) {
@@ -201,9 +203,10 @@ void reset_2d_state(int32_t x, int32_t y, int32_t width, int32_t height) {
     glFrontFace(GL_CCW);
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_GREATER, 0.05f);
-    for (GLenum cap : {GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH,
-                       GL_POLYGON_SMOOTH, GL_STENCIL_TEST, GL_POLYGON_OFFSET_POINT,
-                       GL_COLOR_MATERIAL, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING}) {
+    for (GLenum cap :
+         std::initializer_list<GLenum>{GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH,
+                                       GL_POLYGON_SMOOTH, GL_STENCIL_TEST, GL_POLYGON_OFFSET_POINT,
+                                       GL_COLOR_MATERIAL, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING}) {
         glDisable(cap);
     }
     glColor4f(1, 1, 1, 1);

@@ -118,16 +118,16 @@ void add_polygon_vertex(double x, double y, double texture_x, double texture_y, 
     v.x = static_cast<float>(x);
     v.y = static_cast<float>(y);
     if (valid_sprite(e->bound_sprite)) {
-        const SpriteSlot& slot = e->sprites[e->bound_sprite];
+        const SpriteSlot& slot = e->sprites[static_cast<size_t>(e->bound_sprite)];
         if (slot.texture_width > 0 && slot.texture_height > 0) {
             v.u = static_cast<float>(texture_x / slot.texture_width);
             v.v = static_cast<float>((slot.height - texture_y) / slot.texture_height);
         }
     }
     const uint32_t c = colour_of(colour);
-    v.red = (c & 0xFF) / 255.0f;
-    v.green = ((c >> 8) & 0xFF) / 255.0f;
-    v.blue = ((c >> 16) & 0xFF) / 255.0f;
+    v.red = static_cast<float>(c & 0xFF) / 255.0f;
+    v.green = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
+    v.blue = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
     v.alpha = c == colour_key_of(e->transparent_colour) ? 0.0f : e->alpha;
     e->polygon_vertices.push(v);
 }

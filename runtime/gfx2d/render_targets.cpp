@@ -55,7 +55,7 @@ void leave_current_target(OpenGLRainbows* e) {
     if (has_framebuffer(t)) {
         detach();
     } else if (valid_sprite(t.sprite)) {
-        const SpriteSlot& slot = e->sprites[t.sprite];
+        const SpriteSlot& slot = e->sprites[static_cast<size_t>(t.sprite)];
         grab_sprite(t.sprite, 0, 0, slot.width, slot.height);
         fill_rect(0, 0, slot.texture_width, slot.texture_height, 0);
         draw_sprite(SCRATCH_SLOT, 0, 0);
@@ -92,8 +92,8 @@ void create_render_target(double target, double sprite, double width, double hei
     free_sprite(static_cast<int32_t>(s));
     ImageBuffer blank;
     if (!blank.resize(tw, th)) return;
-    std::fill(blank.pixels, blank.pixels + static_cast<size_t>(tw) * th * 4, uint8_t{0});
-    SpriteSlot& slot = e->sprites[s];
+    std::fill(blank.pixels, blank.pixels + static_cast<size_t>(tw) * static_cast<size_t>(th) * 4, uint8_t{0});
+    SpriteSlot& slot = e->sprites[static_cast<size_t>(s)];
     uint32_t texture = 0;
     if (!upload_texture(blank, 0, 0, 0, 0, &texture, nullptr, false, false)) return;
     slot.texture = texture;
@@ -121,7 +121,7 @@ void create_render_target(double target, double sprite, double width, double hei
         const int32_t current = e->current_render_target;
         if (current >= 0 && current != t && has_framebuffer(e->render_targets[current])) {
             const RenderTarget& in_use = e->render_targets[current];
-            attach(in_use, e->sprites[in_use.sprite].texture);
+            attach(in_use, e->sprites[static_cast<size_t>(in_use.sprite)].texture);
         } else {
             detach();
         }
@@ -143,7 +143,7 @@ void use_render_target(double target) {
     e->current_render_target = static_cast<int32_t>(t);
     const RenderTarget& record = e->render_targets[t];
     if (!valid_sprite(record.sprite)) return;
-    const SpriteSlot& slot = e->sprites[record.sprite];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(record.sprite)];
     const int32_t w = slot.width, h = slot.height;
     if (has_framebuffer(record)) {
         attach(record, slot.texture);

@@ -75,7 +75,7 @@ bool batch_quads(OpenGLRainbows* e, int32_t sprite, bool clockwise, const BatchV
     if (!e || !valid_sprite(sprite) || count < 4 || count > (1 << 28)) return false;
     SpriteBatch& batch = e->sprite_batch;
     VertexList<BatchVertex>& list = batch.vertices;
-    const uint32_t texture = e->sprites[sprite].texture;
+    const uint32_t texture = e->sprites[static_cast<size_t>(sprite)].texture;
     // A draw call that clips takes another path through the driver, whose rounding
     // differs slightly for every quad in it; so quads that may clip are drawn on their own.
     const bool alone = !inside_viewport(e, vertices, count);

@@ -24,7 +24,7 @@ namespace {
 const SpriteSlot* drawable(int64_t sprite) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_sprite(sprite)) return nullptr;
-    const SpriteSlot& slot = e->sprites[sprite];
+    const SpriteSlot& slot = e->sprites[static_cast<size_t>(sprite)];
     if (slot.texture == 0 || slot.texture_width <= 0 || slot.texture_height <= 0) return nullptr;
     return &slot;
 }
@@ -47,7 +47,7 @@ bool load_sprite_image(const char* file_name, int32_t sprite, int64_t colour_key
     ImageBuffer image;
     if (!load_picture(image, path.c_str(), colour_key)) return false;
     if (image.width == 0 || image.height == 0) return false;
-    SpriteSlot& slot = e->sprites[sprite];
+    SpriteSlot& slot = e->sprites[static_cast<size_t>(sprite)];
     uint32_t texture = 0, mip = 0;
     bool ok;
     if (sprite >= FONT_SLOT_BASE) {
@@ -91,7 +91,7 @@ double load_bump_sprite(const DynString& file_name, double sprite) {
 double load_animated_sprite(const DynString& file_name, double sprite, double frame_width,
                             double frame_height) {
     if (load_sprite(file_name, sprite) == 0) return 0;
-    SpriteSlot& slot = rainbows()->sprites[index_of(sprite)];
+    SpriteSlot& slot = rainbows()->sprites[static_cast<size_t>(index_of(sprite))];
     if (slot.width > 0) {
         // Frame sizes share the slot's 16-bit fields; out-of-range sizes mean no frames.
         const int32_t fw = whole(frame_width), fh = whole(frame_height);
@@ -107,8 +107,8 @@ void get_sprite_size(double sprite, double& width, double& height) {
     const int64_t s = index_of(sprite);
     width = height = 0;
     if (!e || !valid_sprite(s)) return;
-    width = e->sprites[s].width;
-    height = e->sprites[s].height;
+    width = e->sprites[static_cast<size_t>(s)].width;
+    height = e->sprites[static_cast<size_t>(s)].height;
 }
 
 void draw_sprite(double sprite, double x, double y) {
@@ -158,7 +158,8 @@ void draw_sprite_rotozoomed(double sprite, double x, double y, double angle, dou
     const double c = std::cos(radians), sn = std::sin(radians);
     const double cx = x + w / 2, cy = y + h / 2;
     const double a = zoom * w * 0.5, b = zoom * h * 0.5;
-    const float u0 = 0.5f / tw, u1 = (w - 0.5f) / tw, v0 = 0.5f / th, v1 = (h - 0.5f) / th;
+    const float u0 = 0.5f / tw, u1 = (static_cast<float>(w) - 0.5f) / tw, v0 = 0.5f / th,
+                v1 = (static_cast<float>(h) - 0.5f) / th;
     const double corners[4][2] = {{-a, b}, {a, b}, {a, -b}, {-a, -b}};
     const float uv[4][2] = {{u0, v0}, {u1, v0}, {u1, v1}, {u0, v1}};
     float quad[16];
@@ -185,9 +186,24 @@ void draw_sprite_frame(double sprite, double frame, double x, double y) {
     const float tw = slot->texture_width, th = slot->texture_height;
     const float px = static_cast<float>(ceil_pixel(x)), py = static_cast<float>(ceil_pixel(y));
     const float u0 = static_cast<float>(column * fw) / tw, u1 = static_cast<float>((column + 1) * fw) / tw;
-    const float v0 = static_cast<float>(slot->height - (row + 1) * fh) / th, v1 = v0 + fh / th;
-    const float quad[16] = {px + fw, py, u1, v1, px, py, u0, v1, px, py + fh, u0, v0,
-                            px + fw, py + fh, u1, v0};
+    const float v0 = static_cast<float>(slot->height - (row + 1) * fh) / th,
+                v1 = v0 + static_cast<float>(fh) / th;
+    const float quad[16] = {px + static_cast<float>(fw),
+                            py,
+                            u1,
+                            v1,
+                            px,
+                            py,
+                            u0,
+                            v1,
+                            px,
+                            py + static_cast<float>(fh),
+                            u0,
+                            v0,
+                            px + static_cast<float>(fw),
+                            py + static_cast<float>(fh),
+                            u1,
+                            v0};
     batch_quad(s, quad);
 }
 

@@ -22,7 +22,8 @@ int32_t texture_size_for(int32_t n) {
 
 void fill_texture_buffer(const ImageBuffer& image, int32_t x, int32_t y, int32_t w, int32_t h,
                          ImageBuffer& texture) {
-    std::memset(texture.pixels, 0, static_cast<size_t>(texture.width) * texture.height * 4);
+    std::memset(texture.pixels, 0,
+                static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height) * 4);
     const int32_t tw = texture.width, th = texture.height;
     const int64_t x_end = std::min<int64_t>(static_cast<int64_t>(x) + tw, image.width);
     const int64_t y_end = std::min<int64_t>(static_cast<int64_t>(y) + th, image.height);

@@ -38,7 +38,7 @@ void show_frame() {
 void free_tiled_image(int32_t image) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_tiled_image(image)) return;
-    TiledImage& t = e->tiled_images[image];
+    TiledImage& t = e->tiled_images[static_cast<size_t>(image)];
     flush_sprite_batch();
     if (e->gl_ready) {
         for (const TiledImage::Tile& tile : t.tiles) {
@@ -60,7 +60,7 @@ bool load_tiled_image(int32_t image, const char* file_name) {
     if (picture.width == 0 || picture.height == 0) return false;
     const int32_t tile = std::min<int32_t>(max_texture_size(), 512);
     free_tiled_image(image);
-    TiledImage& t = e->tiled_images[image];
+    TiledImage& t = e->tiled_images[static_cast<size_t>(image)];
     int32_t rows = 0, most_columns = 0;
     // The record holds 64 x 64 tiles; parts of a picture beyond them are left out.
     for (int32_t y = 0; y < picture.height && rows < MAX_TILE_ROWS; y += tile, ++rows) {
@@ -88,7 +88,7 @@ void grab_screen_tiles(int32_t image) {
     const GLint max_size = max_texture_size();
     int32_t tile = 128;
     while (tile < larger && tile < max_size) tile *= 2;
-    TiledImage& t = e->tiled_images[image];
+    TiledImage& t = e->tiled_images[static_cast<size_t>(image)];
     int32_t rows = 0, columns = 0;
     for (int32_t y = 0; y < e->screen_height && rows < MAX_TILE_ROWS; y += tile, ++rows) {
         columns = 0;
@@ -123,7 +123,7 @@ void grab_screen_tiles(int32_t image) {
 void draw_tiled_image(int32_t image) {
     OpenGLRainbows* e = rainbows();
     if (!e || !valid_tiled_image(image)) return;
-    const TiledImage& t = e->tiled_images[image];
+    const TiledImage& t = e->tiled_images[static_cast<size_t>(image)];
     flush_sprite_batch();
     glDisable(GL_ALPHA_TEST);
     const platform::GlExtensions& ext = platform::gl_extensions();
@@ -142,7 +142,8 @@ void draw_tiled_image(int32_t image) {
             const auto y = static_cast<float>(row * tile.texture_height);
             const auto w = static_cast<float>(tile.used_width);
             const auto h = static_cast<float>(tile.used_height);
-            const float u = w / tile.texture_width, v = h / tile.texture_height;
+            const float u = w / static_cast<float>(tile.texture_width),
+                        v = h / static_cast<float>(tile.texture_height);
             const float quad[16] = {x, y + h, 0, 0, x + w, y + h, u, 0, x + w, y, u, v, x, y, 0, v};
             draw_quad(quad);
         }

@@ -80,7 +80,7 @@ void draw_sprite_3d(double sprite_number, double x, double y, double z, double s
     OpenGLRainbows& e = *scene->renderer;
     const int32_t sprite = whole(sprite_number);
     if (!valid_sprite(sprite)) return;
-    const SpriteSlot& slot = e.sprites[sprite];
+    const SpriteSlot& slot = e.sprites[static_cast<size_t>(sprite)];
     if (slot.width <= 0 || slot.height <= 0 || slot.texture_width <= 0 || slot.texture_height <= 0) {
         return;
     }

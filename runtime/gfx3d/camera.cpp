@@ -93,9 +93,9 @@ void start_3d(double near_plane, double far_plane, double field_of_view) {
     glAlphaFunc(GL_GREATER, 0);
     glColor4f(1, 1, 1, e.alpha);
     glClearColor(0, 0, 0, 1);
-    for (GLenum cap : {GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_STENCIL_TEST,
-                       GL_POLYGON_OFFSET_POINT, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING,
-                       GL_CULL_FACE}) {
+    for (GLenum cap : std::initializer_list<GLenum>{
+             GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_STENCIL_TEST,
+             GL_POLYGON_OFFSET_POINT, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING, GL_CULL_FACE}) {
         glDisable(cap);
     }
     glShadeModel(GL_SMOOTH);
@@ -104,7 +104,7 @@ void start_3d(double near_plane, double far_plane, double field_of_view) {
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
     glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
-    for (int light = 0; light < LIGHT_COUNT; ++light) glDisable(GL_LIGHT0 + light);
+    for (int light = 0; light < LIGHT_COUNT; ++light) glDisable(GL_LIGHT0 + static_cast<GLenum>(light));
     scene->enabled_lights = 0;
     scene->shadow_light_on = false;
     scene->cull_mode = 0;

@@ -95,7 +95,8 @@ DddStatus read_binary_body(ByteCursor& in, MeshObjectX& mesh, int64_t budget) {
     mesh.tex_u.resize(static_cast<size_t>(tex_count));
     mesh.tex_v.resize(static_cast<size_t>(tex_count));
     for (int32_t i = 0; i < tex_count; ++i) {
-        if (!in.f32(mesh.tex_u[i]) || !in.f32(mesh.tex_v[i])) return DddStatus::READ_ERROR;
+        if (!in.f32(mesh.tex_u[static_cast<size_t>(i)]) || !in.f32(mesh.tex_v[static_cast<size_t>(i)]))
+            return DddStatus::READ_ERROR;
     }
     if (static_cast<uint64_t>(frame_count) * FRAME_HEADER_BYTES > in.left()) return DddStatus::READ_ERROR;
     if (frame_count > MAX_MESH_FRAMES) return DddStatus::MALLOC_ERROR;

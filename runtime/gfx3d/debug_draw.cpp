@@ -80,8 +80,10 @@ const std::vector<std::array<float, 3>>& sphere_edges() {
                 const auto key = std::minmax(a, b);
                 auto found = middles.find(key);
                 if (found != middles.end()) return found->second;
-                std::array<float, 3> m = {points[a][0] + points[b][0], points[a][1] + points[b][1],
-                                          points[a][2] + points[b][2]};
+                std::array<float, 3> m = {
+                    points[static_cast<size_t>(a)][0] + points[static_cast<size_t>(b)][0],
+                    points[static_cast<size_t>(a)][1] + points[static_cast<size_t>(b)][1],
+                    points[static_cast<size_t>(a)][2] + points[static_cast<size_t>(b)][2]};
                 normalise(m.data());
                 points.push_back(m);
                 return middles[key] = static_cast<int>(points.size()) - 1;
@@ -98,12 +100,13 @@ const std::vector<std::array<float, 3>>& sphere_edges() {
         }
         std::set<std::pair<int, int>> unique;
         for (const auto& f : faces) {
-            for (int i = 0; i < 3; ++i) unique.insert(std::minmax(f[i], f[(i + 1) % 3]));
+            for (int i = 0; i < 3; ++i)
+                unique.insert(std::minmax(f[static_cast<size_t>(i)], f[static_cast<size_t>((i + 1) % 3)]));
         }
         std::vector<std::array<float, 3>> out;
         for (const auto& [a, b] : unique) {
-            out.push_back(points[a]);
-            out.push_back(points[b]);
+            out.push_back(points[static_cast<size_t>(a)]);
+            out.push_back(points[static_cast<size_t>(b)]);
         }
         return out;
     }();

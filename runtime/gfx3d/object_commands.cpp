@@ -140,7 +140,7 @@ double load_object(const DynString& file_name, double object) {
         table->building_vertices = std::vector<MeshVertex>();
     }
     free_object_slot(slot);
-    const std::string name(file_name.text_of(), file_name.length);
+    const std::string name(file_name.text_of(), static_cast<size_t>(file_name.length));
     std::string current = name;
     try {
         if (load_into(name, slot, current)) return 1;
@@ -156,7 +156,10 @@ double load_object(const DynString& file_name, double object) {
 double save_object(double object, const DynString& file_name) {
     const ObjectSlot* slot = find_object(object);
     if (!slot || !slot->loaded || slot->is_world || slot->meshes.empty()) return 0;
-    return save_mesh_file(*slot->meshes[0], std::string(file_name.text_of(), file_name.length)) ? 1 : 0;
+    return save_mesh_file(*slot->meshes[0],
+                          std::string(file_name.text_of(), static_cast<size_t>(file_name.length)))
+               ? 1
+               : 0;
 }
 
 void start_object(double object) {

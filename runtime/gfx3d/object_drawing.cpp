@@ -72,7 +72,8 @@ void draw_arrays(size_t count, const char* base, const void* indices, bool shade
     if (ext.glClientActiveTextureARB) glGetIntegerv(GL_MAX_TEXTURE_COORDS_ARB, &units);
     const int32_t sets = ext.glClientActiveTextureARB ? std::min<GLint>(units, shader ? 4 : 2) : 1;
     for (int32_t set = 0; set < sets; ++set) {
-        if (ext.glClientActiveTextureARB) ext.glClientActiveTextureARB(GL_TEXTURE0_ARB + set);
+        if (ext.glClientActiveTextureARB)
+            ext.glClientActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(set));
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         if (set < 2) {
             glTexCoordPointer(2, GL_FLOAT, STRIDE, base + offsetof(MeshVertex, u));
@@ -82,7 +83,8 @@ void draw_arrays(size_t count, const char* base, const void* indices, bool shade
     }
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(count), GL_UNSIGNED_INT, indices);
     for (int32_t set = sets - 1; set >= 0; --set) {
-        if (ext.glClientActiveTextureARB) ext.glClientActiveTextureARB(GL_TEXTURE0_ARB + set);
+        if (ext.glClientActiveTextureARB)
+            ext.glClientActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(set));
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
     glDisableClientState(GL_COLOR_ARRAY);
@@ -215,7 +217,7 @@ void shadow_flags(const MeshObjectX& mesh, const std::vector<MeshVertex>& vertic
     constexpr uint8_t EDGE_FLAGS[3] = {SHADOW_SILHOUETTE_EDGE_0, SHADOW_SILHOUETTE_EDGE_1, SHADOW_SILHOUETTE_EDGE_2};
     for (size_t i = 0; i < count; ++i) {
         if (!(flags[i] & SHADOW_FACES_LIGHT)) continue;
-        for (int e = 0; e < 3; ++e) {
+        for (size_t e = 0; e < 3; ++e) {
             const int32_t other = mesh.edge_neighbours[i * 3 + e];
             // An open edge, or one whose neighbour turns away from the light, outlines the shadow.
             // A neighbour this frame does not hold is no neighbour.

@@ -94,13 +94,13 @@ void find_neighbours(const MeshFrame& frame, const std::vector<uint32_t>& triang
                position_key(frame.packed_vertices[b]);
     };
     for (size_t t = 0; t < count; ++t) {
-        for (int e = 0; e < 3; ++e) {
+        for (size_t e = 0; e < 3; ++e) {
             const uint32_t a = triangles[t * 3 + e], b = triangles[t * 3 + (e + 1) % 3];
             directed.emplace(key(a, b), static_cast<int32_t>(t * 3 + e));
         }
     }
     for (size_t t = 0; t < count; ++t) {
-        for (int e = 0; e < 3; ++e) {
+        for (size_t e = 0; e < 3; ++e) {
             const uint32_t a = triangles[t * 3 + e], b = triangles[t * 3 + (e + 1) % 3];
             const auto found = directed.find(key(b, a));
             if (found != directed.end() && static_cast<size_t>(found->second / 3) != t) {

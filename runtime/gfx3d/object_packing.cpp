@@ -105,13 +105,13 @@ void compute_normals(MeshObjectX& mesh, NormalMode mode) {
             const Vec3 b = Vec3::of(frame.vertices[tris[t * 3 + 1]].position);
             const Vec3 c = Vec3::of(frame.vertices[tris[t * 3 + 2]].position);
             face[t] = object_detail::cross(b - a, c - a);  // counter-clockwise front faces
-            for (int e = 0; e < 3; ++e) own[tris[t * 3 + e]] += face[t];
+            for (size_t e = 0; e < 3; ++e) own[tris[t * 3 + e]] += face[t];
         }
         // Triangles around each stored position, for the shared normals.
         std::unordered_map<uint32_t, std::vector<size_t>> around;
         if (mode != NormalMode::FLAT) {
             for (size_t t = 0; t < triangle_count; ++t) {
-                for (int e = 0; e < 3; ++e) {
+                for (size_t e = 0; e < 3; ++e) {
                     const uint32_t k = tris[t * 3 + e];
                     if (k >= n) continue;
                     std::vector<size_t>& list = around[position_key(frame.packed_vertices[k])];

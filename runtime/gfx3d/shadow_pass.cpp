@@ -63,7 +63,8 @@ void finish_pass(Rainbows3D& scene) {
     glViewport(0, 0, width, height);
     use_program(0);
     disable_texturing();
-    for (GLenum cap : {GL_LIGHTING, GL_FOG, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_CULL_FACE}) {
+    for (GLenum cap :
+         std::initializer_list<GLenum>{GL_LIGHTING, GL_FOG, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_CULL_FACE}) {
         glDisable(cap);
     }
     glEnable(GL_BLEND);

@@ -28,7 +28,7 @@ public:
     // A name's value, or empty when the key is missing (or says the missing text).
     std::string value(const std::string& key) const {
         const DynString* v = find(key);
-        return v == nullptr ? std::string() : std::string(v->text_of(), v->length);
+        return v == nullptr ? std::string() : std::string(v->text_of(), static_cast<size_t>(v->length));
     }
     // The keys that are plain numbers 1 ... up_to (no sign or leading zero, as a lookup
     // of that number finds them), ascending.

@@ -214,10 +214,10 @@ TEST_F(SpriteDrawing, FreeAllSpritesEmptiesEverySlot) {
     load(make_bmp("w2.bmp", 4, 4, [](int, int) { return WHITE; }), 65000);
     free_all_sprites();
     for (int s : {2, 65000}) {
-        EXPECT_EQ(engine->sprites[s].texture, 0u);
-        EXPECT_EQ(engine->sprites[s].mip_texture, 0u);
-        EXPECT_EQ(engine->sprites[s].texture_width, -1);
-        EXPECT_EQ(engine->sprites[s].height, 0);
+        EXPECT_EQ(engine->sprites[static_cast<size_t>(s)].texture, 0u);
+        EXPECT_EQ(engine->sprites[static_cast<size_t>(s)].mip_texture, 0u);
+        EXPECT_EQ(engine->sprites[static_cast<size_t>(s)].texture_width, -1);
+        EXPECT_EQ(engine->sprites[static_cast<size_t>(s)].height, 0);
     }
 }
 

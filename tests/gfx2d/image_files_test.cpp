@@ -317,12 +317,12 @@ TEST_F(ImageFiles, DamagedPngFilesFailCleanly) {
     // again so that only the claimed size is wrong.
     auto claim = [&](uint32_t w, uint32_t h) {
         std::string s2 = whole;
-        for (int i = 0; i < 4; ++i) {
+        for (size_t i = 0; i < 4; ++i) {
             s2[16 + i] = static_cast<char>((w >> (24 - 8 * i)) & 0xFF);
             s2[20 + i] = static_cast<char>((h >> (24 - 8 * i)) & 0xFF);
         }
         const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(s2.data() + 12), 17);
-        for (int i = 0; i < 4; ++i) s2[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+        for (size_t i = 0; i < 4; ++i) s2[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
         return s2;
     };
     const struct {
@@ -354,9 +354,9 @@ TEST_F(ImageFiles, PngClaimingMoreThanItsDataCanHoldAllocatesNothing) {
     const std::string path = dir_.file("claim.png");
     write_png_file(path, 64, 64, PNG_COLOR_TYPE_RGB_ALPHA, 8, std::vector<uint8_t>(64 * 64 * 4, 1));
     std::string s = read_file(path);
-    for (int i = 0; i < 4; ++i) s[16 + i] = s[20 + i] = static_cast<char>((8192u >> (24 - 8 * i)) & 0xFF);
+    for (size_t i = 0; i < 4; ++i) s[16 + i] = s[20 + i] = static_cast<char>((8192u >> (24 - 8 * i)) & 0xFF);
     const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(s.data() + 12), 17);
-    for (int i = 0; i < 4; ++i) s[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+    for (size_t i = 0; i < 4; ++i) s[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
     const std::string bad = file("claim.png", s);
     // In a child, so that the peak memory seen is this load's alone.
     const pid_t pid = fork();
@@ -443,7 +443,7 @@ TEST_F(ImageFiles, BmpAndPngRoundTripsKeepEveryPixel) {
         ASSERT_EQ(image.height, 5);
         for (int y = 0; y < 5; ++y) {
             for (int x = 0; x < 7; ++x) {
-                const uint8_t* in = &bgr[((4 - y) * 7 + x) * 3];
+                const uint8_t* in = &bgr[static_cast<size_t>(((4 - y) * 7 + x) * 3)];
                 const uint32_t want = in[2] | (in[1] << 8) | (in[0] << 16) | 0xFF000000u;
                 EXPECT_EQ(rgba(image, x, y), want) << name << " at " << x << "," << y;
             }

@@ -21,8 +21,9 @@ protected:
         Gl2dTest::SetUp();
         // Half-keyed pictures, so that alpha test and blending both take part.
         a_ = make_bmp("a.bmp", 32, 32, [](int x, int y) {
-            return (x + y) % 7 == 0 ? DEFAULT_TRANSPARENT_COLOUR
-                                    : 0x102030u * (x % 5) + 0x0F0F0Fu * (y % 9);
+            return (x + y) % 7 == 0
+                       ? DEFAULT_TRANSPARENT_COLOUR
+                       : 0x102030u * static_cast<uint32_t>(x % 5) + 0x0F0F0Fu * static_cast<uint32_t>(y % 9);
         });
         b_ = make_bmp("b.bmp", 16, 16, [](int x, int y) { return x < y ? RED : 0x00C0FFu; });
     }

@@ -29,7 +29,7 @@ TEST(TextureBuffer, PictureSitsInTheLowerLeftWithItsBottomRowFirst) {
     ImageBuffer picture;
     ASSERT_TRUE(picture.resize(3, 2));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) set(picture, x, y, 0xFF000000u | (y * 16 + x + 1));
+        for (int x = 0; x < 3; ++x) set(picture, x, y, 0xFF000000u | static_cast<uint32_t>(y * 16 + x + 1));
     ImageBuffer texture;
     ASSERT_TRUE(texture.resize(4, 2));
     std::memset(texture.pixels, 0x55, 32);
@@ -43,7 +43,7 @@ TEST(TextureBuffer, RegionStartsAtItsOffset) {
     ImageBuffer picture;
     ASSERT_TRUE(picture.resize(4, 4));
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) set(picture, x, y, 0xFF000000u | (y * 16 + x));
+        for (int x = 0; x < 4; ++x) set(picture, x, y, 0xFF000000u | static_cast<uint32_t>(y * 16 + x));
     ImageBuffer texture;
     ASSERT_TRUE(texture.resize(2, 2));
     fill_texture_buffer(picture, 2, 1, 2, 2, texture);
@@ -95,7 +95,7 @@ TEST(Mipmap, FormulaOfTheNextLevel) {
 
 TEST(Mipmap, ChainOfAHundredByTwentyPicture) {
     int32_t w = 128, h = 32;
-    std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4, 7);
+    std::vector<uint8_t> px(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 7);
     std::vector<std::pair<int, int>> levels = {{w, h}};
     while (next_mipmap_level(px.data(), w, h)) levels.emplace_back(w, h);
     const std::vector<std::pair<int, int>> want = {{128, 32}, {64, 16}, {32, 8}, {16, 4},

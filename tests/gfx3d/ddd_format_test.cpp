@@ -109,7 +109,7 @@ TEST(DddBinaryFailures, DamagedFilesFailAndLeaveTheMeshEmpty) {
     }
     // Indices outside the normal table and the colour table.
     const size_t first_vertex = frame0 + 28;
-    for (auto [index, value] : {std::pair{3, 162}, std::pair{4, 2}}) {
+    for (auto [index, value] : {std::pair{size_t{3}, 162}, std::pair{size_t{4}, 2}}) {
         std::vector<uint8_t> bad = good;
         bad[first_vertex + index] = static_cast<uint8_t>(value);
         MeshObjectX mesh;
@@ -244,7 +244,7 @@ TEST(DddWriter, TextAndBuiltMeshesReadBackUnchanged) {
     MeshObjectX built;
     std::vector<MeshVertex> free(4);
     const float xs[4] = {-3, 7, 7, 0.5f};
-    for (int k = 0; k < 4; ++k) {
+    for (size_t k = 0; k < 4; ++k) {
         free[k].position[0] = xs[k];
         free[k].position[1] = static_cast<float>(k) * 0.1f;
         free[k].u = 0.1f * static_cast<float>(k);
@@ -269,7 +269,7 @@ TEST(DddWriter, TextAndBuiltMeshesReadBackUnchanged) {
         }
     }
     // Within one quantisation step of the free positions (10 units over 255 steps).
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(built.frames[0].vertices[k].position[0], xs[k], 10.0 / 255);
+    for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(built.frames[0].vertices[k].position[0], xs[k], 10.0 / 255);
     std::vector<uint8_t> bytes;
     EXPECT_FALSE(write_ddd_binary(MeshObjectX{}, bytes));
 }

@@ -102,7 +102,8 @@ TEST(MeshBuild, MarkersStartListsStripsAndFans) {
     const MeshObjectX mesh = built(v, NormalMode::FLAT);
     EXPECT_EQ(mesh.triangles, (std::vector<uint32_t>{0, 1, 2, 4, 5, 6, 6, 5, 7, 9, 10, 11, 9, 11, 12}));
     // Every triangle faces +z, as the runs were given counter-clockwise.
-    for (size_t k : {0, 4, 5, 6, 7, 9, 12}) EXPECT_FLOAT_EQ(mesh.frames[0].vertices[k].normal[2], 1) << k;
+    for (size_t k : std::initializer_list<size_t>{0, 4, 5, 6, 7, 9, 12})
+        EXPECT_FLOAT_EQ(mesh.frames[0].vertices[k].normal[2], 1) << k;
 }
 
 TEST(MeshBuild, NormalModesFlatSmoothAndCrease) {

@@ -121,8 +121,8 @@ struct Picture {
     std::vector<bool> lit = std::vector<bool>(WIDTH * HEIGHT, false);
     void light(int x, int y, uint8_t colour) {
         if (x < 0 || x >= WIDTH || y < 0 || y >= HEIGHT) return;
-        lit[y * WIDTH + x] = true;
-        index[y * WIDTH + x] = colour;
+        lit[static_cast<size_t>(y * WIDTH + x)] = true;
+        index[static_cast<size_t>(y * WIDTH + x)] = colour;
     }
 };
 
@@ -215,14 +215,15 @@ void add_outline(Picture& p) {
     const std::vector<bool> lit = p.lit;
     for (int y = 0; y < HEIGHT; ++y) {
         for (int x = 0; x < WIDTH; ++x) {
-            if (lit[y * WIDTH + x]) continue;
+            if (lit[static_cast<size_t>(y * WIDTH + x)]) continue;
             // Outlines stay inside their own cell so that neighbouring cells never bleed.
             auto on = [&](int nx, int ny) {
                 if (nx / CELL_W != x / CELL_W || ny / CELL_H != y / CELL_H) return false;
                 if (nx < 0 || nx >= WIDTH || ny < 0 || ny >= HEIGHT) return false;
-                return static_cast<bool>(lit[ny * WIDTH + nx]);
+                return static_cast<bool>(lit[static_cast<size_t>(ny * WIDTH + nx)]);
             };
-            if (on(x - 1, y) || on(x + 1, y) || on(x, y - 1) || on(x, y + 1)) p.index[y * WIDTH + x] = OUTLINE;
+            if (on(x - 1, y) || on(x + 1, y) || on(x, y - 1) || on(x, y + 1))
+                p.index[static_cast<size_t>(y * WIDTH + x)] = OUTLINE;
         }
     }
 }
@@ -273,7 +274,7 @@ std::vector<uint8_t> bmp_of(const Picture& p) {
         out.push_back(0);
     }
     for (int y = HEIGHT - 1; y >= 0; --y) {
-        for (int x = 0; x < WIDTH; ++x) out.push_back(p.index[y * WIDTH + x]);
+        for (int x = 0; x < WIDTH; ++x) out.push_back(p.index[static_cast<size_t>(y * WIDTH + x)]);
     }
     return out;
 }

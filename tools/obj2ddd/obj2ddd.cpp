@@ -172,20 +172,25 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < corners.size(); ++i) {
             const obj2ddd::ObjCorner& c = corners[i];
             runtime::MeshVertex& v = vertices[i];
-            for (int a = 0; a < 3; ++a) v.position[a] = static_cast<float>(model.positions[c.position][a]);
+            for (size_t a = 0; a < 3; ++a)
+                v.position[a] = static_cast<float>(model.positions[static_cast<size_t>(c.position)][a]);
             if (c.normal >= 0) {
-                for (int a = 0; a < 3; ++a) v.normal[a] = static_cast<float>(model.normals[c.normal][a]);
+                for (size_t a = 0; a < 3; ++a)
+                    v.normal[a] = static_cast<float>(model.normals[static_cast<size_t>(c.normal)][a]);
             }
             all_normals = all_normals && c.normal >= 0;
             if (c.tex >= 0) {
-                v.u = static_cast<float>(model.tex[c.tex][0]);
-                v.v = static_cast<float>(-model.tex[c.tex][1]);
+                v.u = static_cast<float>(model.tex[static_cast<size_t>(c.tex)][0]);
+                v.v = static_cast<float>(-model.tex[static_cast<size_t>(c.tex)][1]);
             }
             uint32_t colour = options.colour;
             if (!model.colours.empty()) {
                 colour = 0;
                 for (int a = 0; a < 3; ++a) {
-                    const double channel = std::min(1.0, std::max(0.0, model.colours[c.position][a]));
+                    const double channel = std::min(
+                        1.0,
+                        std::max(0.0,
+                                 model.colours[static_cast<size_t>(c.position)][static_cast<size_t>(a)]));
                     colour |= static_cast<uint32_t>(channel * 255 + 0.5) << (8 * a);
                 }
             }
