@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "runtime/net/session.h"
 #include "runtime/net/session_state.h"
@@ -65,30 +66,45 @@ protected:
     }
 };
 
+// Starts a program (found on PATH when the name has no "/") with its standard input and
+// output on pipes: `to` writes to it, `from` reads from it. The pid, or -1.
+inline pid_t spawn_piped(const std::vector<std::string>& words, int& to, int& from) {
+    int in[2];
+    int out[2];
+    if (pipe(in) != 0) return -1;
+    if (pipe(out) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, in[1]);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv;
+    for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    to = in[1];
+    from = out[0];
+    return pid;
+}
+
 // Another program of the session; each ask() sends one command line and returns the
 // answer line ("" when the program does not answer within the patience).
 class Peer {
 public:
     Peer() {
         signal(SIGPIPE, SIG_IGN);  // a peer that is gone must not end the test
-        int in[2];
-        int out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
         const char* bin = std::getenv("RUNTIME_BIN_DIR");
         const std::string program = std::string(bin ? bin : ".") + "/net_test_peer";
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
+        pid_ = spawn_piped({program}, to_, from_);
     }
     ~Peer() {
         close(to_);

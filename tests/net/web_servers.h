@@ -108,26 +108,9 @@ private:
                run(sign + " -extensions wrong_name -days 2 -out wrong_name.pem");
     }
     void start_server() {
-        int in[2];
-        int out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, in[1]);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
         const char* data = std::getenv("RUNTIME_TEST_DATA");
         const std::string script = std::string(data ? data : "tests") + "/net/https_server.py";
-        const std::string certs = folder_.path().string(), serve = file("serve");
-        char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()),
-                        const_cast<char*>(certs.c_str()), const_cast<char*>(serve.c_str()), nullptr};
-        if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(in[0]);
-        close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
+        pid_ = spawn_piped({"python3", script, folder_.path().string(), file("serve")}, to_, from_);
         const std::string ports = read_line();
         good = port_of(ports, "good");
         expired = port_of(ports, "expired");
