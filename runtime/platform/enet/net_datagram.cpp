@@ -3,6 +3,8 @@
 // and a connecting socket each own an ENet host; ENet is not thread-safe, so every
 // call on any host happens under the layer's one lock. Events are pulled from a host
 // whenever a caller needs more, and sorted into per-connection inboxes.
+// ENet scans a peer's whole queue of unsent commands on every flush, so a connection hands
+// it only a few at a time and keeps the rest in a backlog of its own, in order.
 #include <arpa/inet.h>
 #include <enet/enet.h>
 #include <linux/errqueue.h>
@@ -42,6 +44,9 @@ constexpr double HANDSHAKE_SCAN_MS = 20;
 constexpr double PULL_GAP_MS = 0.2;
 // A wait with nothing in flight: only pings (every 500 ms) and time-outs need a service.
 constexpr int IDLE_WAIT_MS = 100;
+// Unsent packets ENet holds for one peer at most; more wait in the connection's backlog.
+// Enough to fill several full packets on the wire between two refills.
+constexpr size_t ENET_UNSENT_LIMIT = 128;
 
 enum class Kind { LISTENER, CLIENT, ACCEPTED };
 
@@ -54,6 +59,8 @@ struct Connection {
     bool closed = false;   // the peer disconnected or timed out
     bool closing = false;  // our side is shutting it down
     std::deque<std::vector<uint8_t>> inbox;
+    // CLIENT, ACCEPTED: written packets not yet handed to ENet, oldest first.
+    std::deque<ENetPacket*> backlog;
     std::deque<int> waiting;  // LISTENER: connections not yet accepted
     // LISTENER and CLIENT, per peer of the host: bytes waiting to be sent or acknowledged.
     std::vector<size_t> queued;
@@ -64,6 +71,8 @@ struct Connection {
     bool errors_waiting = true;
     // LISTENER and CLIENT: when a pull last found nothing more (-1: since a wait ended).
     double drained_at = -1;
+    // LISTENER and CLIENT: the connections on this host that may have a backlog.
+    std::vector<int> backlogged;
 };
 
 struct DatagramLayer {
@@ -120,12 +129,58 @@ void on_packet_free(ENetPacket* packet) {
     *queued -= std::min(*queued, cost);
 }
 
+// Packets of a connection that will never be sent: freed while the host that counts
+// their bytes still stands.
+void discard_backlog(Connection& c) {
+    for (ENetPacket* packet : c.backlog) enet_packet_destroy(packet);
+    c.backlog.clear();
+}
+
+// Unsent packets ENet holds for the peer, counted up to `limit`.
+size_t enet_unsent(ENetPeer* peer, size_t limit) {
+    size_t n = 0;
+    for (ENetListIterator it = enet_list_begin(&peer->outgoingCommands);
+         n < limit && it != enet_list_end(&peer->outgoingCommands); it = enet_list_next(it))
+        ++n;
+    return n;
+}
+
+// Hands ENet the oldest packets of the backlog while it holds few unsent; `all` hands
+// every one (before a disconnect, which waits for ENet's queue only). True when any went.
+bool refill(Connection& c, bool all = false) {
+    if (c.backlog.empty() || c.peer == nullptr) return false;
+    size_t room =
+        all ? c.backlog.size()
+            : ENET_UNSENT_LIMIT - std::min(ENET_UNSENT_LIMIT, enet_unsent(c.peer, ENET_UNSENT_LIMIT));
+    bool moved = false;
+    while (room-- > 0 && !c.backlog.empty()) {
+        ENetPacket* packet = c.backlog.front();
+        c.backlog.pop_front();
+        if (enet_peer_send(c.peer, 0, packet) != 0) enet_packet_destroy(packet);
+        moved = true;
+    }
+    return moved;
+}
+
+// Every backlog on the host of `owner` gets its turn; true when any packet went.
+bool refill_host(DatagramLayer& l, Connection& owner) {
+    bool moved = false;
+    std::erase_if(owner.backlogged, [&](int socket) {
+        Connection* c = find(l, socket);
+        if (c == nullptr || c->closed) return true;
+        moved = refill(*c) || moved;
+        return c->backlog.empty();
+    });
+    return moved;
+}
+
 // A peer ENet still holds is let go; its connection reads as closed.
 void drop_peer(DatagramLayer& l, ENetPeer* peer, bool tell_peer) {
     if (peer->data != nullptr) {
         if (Connection* c = find(l, socket_of(peer))) {
             c->closed = true;
             c->peer = nullptr;
+            discard_backlog(*c);
         }
         peer->data = nullptr;
     }
@@ -228,6 +283,7 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
             if (connection != nullptr) {
                 connection->closed = true;
                 connection->peer = nullptr;
+                discard_backlog(*connection);
             }
             break;
         case ENET_EVENT_TYPE_NONE:
@@ -248,14 +304,16 @@ void pull(DatagramLayer& l, int owner, ENetHost* host) {
     for (int i = 0; i < EVENTS_PER_PULL; ++i) {
         if (enet_host_service(host, &event, 0) <= 0) {
             o->drained_at = now_ms();
-            return;
+            break;
         }
         on_event(l, owner, event);
         if (event.type == ENET_EVENT_TYPE_RECEIVE) {
             const Connection* c = find(l, socket_of(event.peer));
-            if (c != nullptr && c->inbox.size() >= INBOX_LIMIT) return;
+            if (c != nullptr && c->inbox.size() >= INBOX_LIMIT) break;
         }
     }
+    // Acknowledgements taken in make room for more of the backlogs.
+    if (Connection* again = find(l, owner); again != nullptr && refill_host(l, *again)) enet_host_flush(host);
 }
 
 // The socket that owns the ENet host a connection lives on.
@@ -282,6 +340,7 @@ void pull_all(DatagramLayer& l) {
 void destroy_listener(DatagramLayer& l, int socket, Connection& c) {
     for (auto it = l.sockets.begin(); it != l.sockets.end();) {
         if (it->second.kind == Kind::ACCEPTED && it->second.listener == socket) {
+            discard_backlog(it->second);
             if (it->second.peer != nullptr) enet_peer_disconnect_now(it->second.peer, 0);
             it = l.sockets.erase(it);
         } else {
@@ -325,6 +384,7 @@ void net_stop() {
     DatagramLayer& l = layer();
     std::lock_guard hold(l.lock);
     if (l.start_count == 0 || --l.start_count > 0) return;
+    for (auto& [socket, c] : l.sockets) discard_backlog(c);
     for (auto& [socket, c] : l.sockets) {
         if (c.kind == Kind::CLIENT && c.peer != nullptr) enet_peer_disconnect_now(c.peer, 0);
         if (c.kind == Kind::LISTENER)
@@ -454,11 +514,19 @@ bool datagram_write(int socket, const uint8_t* bytes, size_t size, bool send_now
     packet->userData = &queued;
     packet->freeCallback = on_packet_free;
     queued += size + DATAGRAM_QUEUE_OVERHEAD;
-    if (enet_peer_send(c->peer, 0, packet) != 0) {
-        enet_packet_destroy(packet);
-        return fail(NetError::SYSTEM);
+    if (c->backlog.empty() && enet_unsent(c->peer, ENET_UNSENT_LIMIT) < ENET_UNSENT_LIMIT) {
+        if (enet_peer_send(c->peer, 0, packet) != 0) {
+            enet_packet_destroy(packet);
+            return fail(NetError::SYSTEM);
+        }
+    } else {
+        if (c->backlog.empty()) owner->backlogged.push_back(socket);
+        c->backlog.push_back(packet);
     }
-    if (send_now) enet_host_flush(owner->host);
+    if (send_now) {
+        refill(*c);
+        enet_host_flush(owner->host);
+    }
     set_net_last_error(NetError::NONE);
     return true;
 }
@@ -466,10 +534,12 @@ bool datagram_write(int socket, const uint8_t* bytes, size_t size, bool send_now
 void datagram_flush(int socket) {
     DatagramLayer& l = layer();
     std::lock_guard hold(l.lock);
-    const Connection* c = find(l, socket);
+    Connection* c = find(l, socket);
     if (c == nullptr) return;
-    const Connection* owner = find(l, owner_of(socket, *c));
-    if (owner != nullptr && owner->host != nullptr) enet_host_flush(owner->host);
+    Connection* owner = find(l, owner_of(socket, *c));
+    if (owner == nullptr || owner->host == nullptr) return;
+    refill(*c);
+    enet_host_flush(owner->host);
 }
 
 void datagram_close(int socket) {
@@ -484,6 +554,7 @@ void datagram_close(int socket) {
         case Kind::ACCEPTED:
             // The listener's host goes on being serviced and completes the disconnect.
             if (c->peer != nullptr) {
+                refill(*c, true);
                 c->peer->data = nullptr;
                 enet_peer_disconnect_later(c->peer, 0);
                 enet_host_flush(find(l, c->listener)->host);
@@ -497,6 +568,7 @@ void datagram_close(int socket) {
     // message is not overtaken by the disconnect (which would discard it).
     if (c->peer != nullptr && c->connected && !c->closed) {
         c->closing = true;
+        refill(*c, true);
         enet_peer_disconnect_later(c->peer, 0);
         const double deadline = now_ms() + CLOSE_WAIT_MS;
         for (;;) {
@@ -509,6 +581,7 @@ void datagram_close(int socket) {
             if ((c = find(l, socket)) == nullptr) return;
         }
     }
+    discard_backlog(*c);
     if (c->peer != nullptr) enet_peer_reset(c->peer);
     enet_host_destroy(c->host);
     l.sockets.erase(socket);
@@ -588,6 +661,7 @@ void datagram_wait(std::span<const int> sockets, WakeUp& wake, int timeout_ms) {
         for (int owner : owners) {
             const Connection* o = find(l, owner);
             if (o == nullptr || o->host == nullptr) continue;
+            in_flight = in_flight || !o->backlogged.empty();
             // Events ENet has taken in but not yet handed out wait on no socket.
             if (!o->waiting.empty() || !enet_list_empty(&o->host->dispatchQueue)) return;
             fds.push_back({o->host->socket, POLLIN, 0});
