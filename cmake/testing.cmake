@@ -28,6 +28,10 @@ function(runtime_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} test_support GTest::gtest GTest::gtest_main GTest::gmock project_warnings)
+  # Test programs are not what ships: unoptimised, with GoogleTest parsed once per program,
+  # they build in about half the time; the code under test keeps its own flags.
+  target_compile_options(${T_NAME} PRIVATE -O0)
+  target_precompile_headers(${T_NAME} PRIVATE <gtest/gtest.h>)
   set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;RUNTIME_TEST_DATA=${CMAKE_SOURCE_DIR}/tests;RUNTIME_BIN_DIR=${RUNTIME_OUTPUT_DIR};TMPDIR=${RUNTIME_TEST_TMPDIR}")
   if(RUNTIME_SANITIZE)
     list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/support/sanitizer/gl_driver.supp")
