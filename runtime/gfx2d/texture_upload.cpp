@@ -60,9 +60,9 @@ void bleed_transparent_edges(ImageBuffer& texture) {
                 }
             }
             // Texels changed here keep alpha 0, so they never count as neighbours.
-            t[0] = count ? static_cast<uint8_t>(sum_r / count) : 0;
-            t[1] = count ? static_cast<uint8_t>(sum_g / count) : 0;
-            t[2] = count ? static_cast<uint8_t>(sum_b / count) : 0;
+            t[0] = static_cast<uint8_t>(count ? sum_r / count : 0);
+            t[1] = static_cast<uint8_t>(count ? sum_g / count : 0);
+            t[2] = static_cast<uint8_t>(count ? sum_b / count : 0);
         }
     }
 }

@@ -201,7 +201,8 @@ int run_list(const std::vector<std::string>& args) {
     for (const runtime::ArchiveEntry& e : entries) {
         uint8_t head[4] = {0, 0, 0, 0};
         bool inside = e.data_inside && source.read_at(e.data_start, head, 4);
-        unsigned long unpacked = head[0] | head[1] << 8 | head[2] << 16 | static_cast<unsigned long>(head[3]) << 24;
+        const unsigned long unpacked = static_cast<unsigned long>(head[0] | head[1] << 8 | head[2] << 16) |
+                                       static_cast<unsigned long>(head[3]) << 24;
         if (inside)
             std::printf("%10d %10lu %s\n", e.packed_size, unpacked, e.name.c_str());
         else
