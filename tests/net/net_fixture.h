@@ -19,6 +19,7 @@
 #include "runtime/net/session.h"
 #include "runtime/net/session_state.h"
 #include "runtime/platform/clock.h"
+#include "support/free_port.h"
 
 extern char** environ;
 
@@ -36,19 +37,7 @@ inline bool eventually(const std::function<bool()>& done, double patience_ms = P
     return true;
 }
 
-// A port no socket of that kind holds right now (another may take it before use).
-inline uint16_t free_port(int type) {
-    const int fd = socket(AF_INET, type, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    socklen_t len = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-        port = ntohs(sa.sin_port);
-    close(fd);
-    return port;
-}
+using test_support::free_port;
 
 // Each test has its own session, closed with everything in it afterwards.
 class NetTest : public ::testing::Test {

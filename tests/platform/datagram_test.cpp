@@ -1,10 +1,7 @@
 // Message connections on loopback, both ends in this process: a reader thread drains one
 // end while the other floods it far past what the transport keeps in flight.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -13,29 +10,17 @@
 
 #include "runtime/platform/clock.h"
 #include "runtime/platform/net.h"
+#include "support/free_port.h"
 
 namespace runtime::platform {
 namespace {
-
-uint16_t free_udp_port() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    socklen_t len = sizeof sa;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0)
-        port = ntohs(sa.sin_port);
-    close(fd);
-    return port;
-}
 
 TEST(DatagramFlood, EveryDatagramArrivesOnceAndInOrderWhateverIsQueued) {
     // Far more than one window in flight and the transport's own queue: most of these wait
     // in the connection's backlog until acknowledgements make room.
     constexpr uint32_t COUNT = 6000;
     ASSERT_TRUE(net_start());
-    const uint16_t port = free_udp_port();
+    const uint16_t port = test_support::free_port(SOCK_DGRAM);
     const int listener = datagram_listen(port);
     ASSERT_NE(listener, NO_SOCKET);
     const int client = datagram_connect(loopback_address(port), 10000);
