@@ -6,7 +6,7 @@
 #   sanitizer - AddressSanitizer and UndefinedBehaviorSanitizer build, every test once more
 #               (the GL driver's own memory is suppressed in tests/support/sanitizer/gl_driver.supp)
 #   fuzz      - the fuzzers' inputs replayed, then each harness fuzzed for a short while
-#               (FUZZ_SECONDS, 10 here; longer runs: tools/fuzz.sh)
+#               (FUZZ_SECONDS, 5 here; longer runs: tools/fuzz.sh)
 # Each stage prints its time, so the cost of every stage shows in the CI log.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -46,5 +46,5 @@ stage "sanitizer: tests"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$root/build-sanitize" -j"$jobs" --output-on-failure
 
 stage fuzz
-FUZZ_SECONDS="${FUZZ_SECONDS:-10}" "$root/tools/fuzz.sh"
+FUZZ_SECONDS="${FUZZ_SECONDS:-5}" "$root/tools/fuzz.sh"
 stage "done: all stages passed"
