@@ -136,6 +136,13 @@ void discard_backlog(Connection& c) {
     c.backlog.clear();
 }
 
+// The peer is gone (or let go): reads report it, and what was never sent goes.
+void mark_closed(Connection& c) {
+    c.closed = true;
+    c.peer = nullptr;
+    discard_backlog(c);
+}
+
 // Unsent packets ENet holds for the peer, counted up to `limit`.
 size_t enet_unsent(ENetPeer* peer, size_t limit) {
     size_t n = 0;
@@ -177,11 +184,7 @@ bool refill_host(DatagramLayer& l, Connection& owner) {
 // A peer ENet still holds is let go; its connection reads as closed.
 void drop_peer(DatagramLayer& l, ENetPeer* peer, bool tell_peer) {
     if (peer->data != nullptr) {
-        if (Connection* c = find(l, socket_of(peer))) {
-            c->closed = true;
-            c->peer = nullptr;
-            discard_backlog(*c);
-        }
+        if (Connection* c = find(l, socket_of(peer))) mark_closed(*c);
         peer->data = nullptr;
     }
     if (tell_peer)
@@ -280,11 +283,7 @@ void on_event(DatagramLayer& l, int owner, const ENetEvent& event) {
         case ENET_EVENT_TYPE_DISCONNECT:
             // ENet resets the peer after this event: forget it.
             event.peer->data = nullptr;
-            if (connection != nullptr) {
-                connection->closed = true;
-                connection->peer = nullptr;
-                discard_backlog(*connection);
-            }
+            if (connection != nullptr) mark_closed(*connection);
             break;
         case ENET_EVENT_TYPE_NONE:
             break;
